@@ -1,0 +1,18 @@
+#include "app/infemora-cli/commands.h"
+
+#include <iostream>
+
+namespace infemora::cli {
+
+void AddBookingsCommand(CLI::App& app, Action& action) {
+    auto* cmd = app.add_subcommand("bookings", "(noch nicht verfügbar)");
+    cmd->allow_extras();
+    cmd->callback([&action] {
+        action = [] {
+            std::cerr << "infemora-cli: 'bookings' ist in dieser Version noch nicht verfügbar." << std::endl;
+            return 1;
+        };
+    });
+}
+
+} // namespace infemora::cli

@@ -1,0 +1,18 @@
+#include "app/infemora-cli/commands.h"
+
+#include <iostream>
+
+namespace infemora::cli {
+
+void AddMergeCommand(CLI::App& app, Action& action) {
+    auto* cmd = app.add_subcommand("merge", "(noch nicht verfügbar)");
+    cmd->allow_extras();
+    cmd->callback([&action] {
+        action = [] {
+            std::cerr << "infemora-cli: 'merge' ist in dieser Version noch nicht verfügbar." << std::endl;
+            return 1;
+        };
+    });
+}
+
+} // namespace infemora::cli

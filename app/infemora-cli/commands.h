@@ -1,0 +1,23 @@
+#pragma once
+// Each subsystem adds its subcommand here. A command returns the exit code: 0 ok, 1 failure;
+// usage errors are CLI11's (exit 2).
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace infemora::cli {
+
+// The action runs after parsing; it returns the process exit code.
+using Action = std::function<int()>;
+
+void AddMergeCommand(CLI::App& app, Action& action);
+void AddShortenCommand(CLI::App& app, Action& action);
+void AddEvaluateCommand(CLI::App& app, Action& action);
+void AddBookingsCommand(CLI::App& app, Action& action);
+void AddTerminateCommand(CLI::App& app, Action& action);
+void AddPasswortCommand(CLI::App& app, Action& action);
+
+// The run failed when anything was registered with the message service during it.
+int ExitCodeAfterRun(bool ok);
+
+} // namespace infemora::cli

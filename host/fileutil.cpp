@@ -1,0 +1,281 @@
+#include "host/fileutil.h"
+
+#include "host/errors.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
+
+namespace infemora {
+
+bool FileExists(const std::string& path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+namespace {
+
+bool heldByOtherProcess(dev_t dev, ino_t ino) {
+    const pid_t self = ::getpid();
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    while (dirent* pe = ::readdir(proc)) {
+        char* end = nullptr;
+        long pid = std::strtol(pe->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == self)
+            continue;
+        std::string fdDir = std::string("/proc/") + pe->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds)
+            continue;
+        while (dirent* fe = ::readdir(fds)) {
+            if (fe->d_name[0] == '.')
+                continue;
+            struct stat st{};
+            std::string link = fdDir + "/" + fe->d_name;
+            if (::stat(link.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+        if (found)
+            break;
+    }
+    ::closedir(proc);
+    return found;
+}
+
+// A lock by any process (also one that opened, locked and closed nothing else) counts as use.
+bool lockedByOtherProcess(dev_t dev, ino_t ino) {
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    const pid_t self = ::getpid();
+    while (std::getline(locks, line)) {
+        // "1: POSIX  ADVISORY  WRITE 1234 fd:01:56789 0 EOF"
+        std::istringstream ss(line);
+        std::string num, kind, mode, rw, pid, id;
+        ss >> num >> kind;
+        if (kind == "->")
+            ss >> kind;
+        ss >> mode >> rw >> pid >> id;
+        unsigned maj = 0, min = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(id.c_str(), "%x:%x:%llu", &maj, &min, &inode) != 3)
+            continue;
+        if (inode == ino && makedev(maj, min) == dev && std::atol(pid.c_str()) != self)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CheckFileInUse(const std::string& path, bool /*flag*/) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return lockedByOtherProcess(st.st_dev, st.st_ino) || heldByOtherProcess(st.st_dev, st.st_ino);
+}
+
+bool Ensure_DeleteFile(const std::string& path, bool /*flag*/) {
+    if (::unlink(path.c_str()) == 0)
+        return true;
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+void FlushFileToDisk(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + std::strerror(errno));
+    int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0)
+        throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + std::strerror(errno));
+    std::string dir = ExtractFileDir(path);
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+namespace {
+
+bool copyFlushed(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st{};
+    ::fstat(in, &st);
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    std::vector<char> buf(1 << 20);
+    std::int64_t copied = 0;
+    for (;;) {
+        ssize_t r = ::read(in, buf.data(), buf.size());
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0) {
+            ok = r == 0;
+            break;
+        }
+        for (ssize_t off = 0; off < r;) {
+            ssize_t w = ::write(out, buf.data() + off, static_cast<size_t>(r - off));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            off += w;
+        }
+        if (!ok)
+            break;
+        copied += r;
+    }
+    ok = ok && ::fsync(out) == 0;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    ok = ok && copied == st.st_size && FileSize(to) == st.st_size;
+    if (!ok)
+        ::unlink(to.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (!FileExists(from))
+        return false;
+    // link + unlink never replaces an existing target, unlike rename.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    if (errno == EXDEV || errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
+        if (errno != EXDEV) {
+            // File systems without hard links: rename within the directory, checked first.
+            struct stat st{};
+            if (::lstat(to.c_str(), &st) == 0)
+                return false;
+            if (::rename(from.c_str(), to.c_str()) == 0)
+                return true;
+            if (errno != EXDEV)
+                return false;
+        }
+        if (!copyFlushed(from, to))
+            return false;
+        ::unlink(from.c_str());
+        return true;
+    }
+    return false;
+}
+
+std::string ConcatPathNames(std::string_view a, std::string_view b) {
+    if (a.empty())
+        return std::string(b);
+    if (b.empty())
+        return std::string(a);
+    std::string out(a);
+    if (out.back() != '/')
+        out += '/';
+    while (!b.empty() && b.front() == '/')
+        b.remove_prefix(1);
+    out += b;
+    return out;
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view dir) {
+    std::string out(dir);
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    return out;
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    auto pos = path.rfind('/');
+    if (pos == std::string_view::npos)
+        return {};
+    if (pos == 0)
+        return "/";
+    return std::string(path.substr(0, pos));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    auto pos = path.rfind('/');
+    if (pos == std::string_view::npos)
+        return {};
+    return std::string(path.substr(0, pos + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+    auto pos = path.rfind('/');
+    return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+    std::string name = ExtractFileName(path);
+    auto pos = name.rfind('.');
+    if (pos == std::string::npos)
+        return {};
+    return name.substr(pos);
+}
+
+std::string GetCurrentDir() {
+    char buf[PATH_MAX];
+    if (!::getcwd(buf, sizeof buf))
+        return {};
+    return buf;
+}
+
+bool SetCurrentDir(const std::string& dir) { return !dir.empty() && ::chdir(dir.c_str()) == 0; }
+
+std::string ExpandFileName(std::string_view path) {
+    if (!path.empty() && path.front() == '/')
+        return std::string(path);
+    return ConcatPathNames(GetCurrentDir(), path);
+}
+
+bool ForceDirectories(const std::string& dir) {
+    if (dir.empty())
+        return false;
+    if (DirectoryExists(dir))
+        return true;
+    std::string parent = ExtractFileDir(dir);
+    if (!parent.empty() && parent != dir && !ForceDirectories(parent))
+        return false;
+    return ::mkdir(dir.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(dir));
+}
+
+} // namespace infemora

@@ -1,0 +1,44 @@
+#pragma once
+// Settings files read through inih: sections in file order, keys looked up without regard to
+// case as the program family's settings files are.
+#include "host/textfile.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace infemora {
+
+class TQVRMemIniFile {
+public:
+    TQVRMemIniFile() = default;
+    explicit TQVRMemIniFile(const Lines& lines);
+    static TQVRMemIniFile FromText(const std::string& text);
+
+    std::vector<std::string> ReadSections() const;
+    std::vector<std::string> ReadSection(const std::string& section) const; // key names in order
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    bool SectionExists(const std::string& section) const;
+    // Line number of the first line inih could not parse, 0 when all were read.
+    int parseError() const { return parseError_; }
+
+protected:
+    void parse(const std::string& text);
+
+private:
+    struct Section {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> values;
+    };
+    const Section* find(const std::string& section) const;
+    std::vector<Section> sections_;
+    int parseError_ = 0;
+};
+
+// Reads a settings file whole into memory; EFileError when it cannot be read.
+class TQVRMemROIniFile : public TQVRMemIniFile {
+public:
+    explicit TQVRMemROIniFile(const std::string& path);
+};
+
+} // namespace infemora

@@ -1,0 +1,139 @@
+#include "host/messages.h"
+
+#include "host/datetime.h"
+#include "host/directories.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+namespace infemora {
+
+QVRInfo& Info() {
+    static QVRInfo info;
+    return info;
+}
+
+void QVRInfo::writeLog(const std::string& context, const std::string& message) {
+    std::string line = FormatDateTime("dd.MM.yyyy HH:mm:ss", qvr_Now()) + "\t" + context + "\t" + message;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    if (echo_)
+        std::cerr << "infemora: " << context << ": " << message << std::endl;
+    try {
+        // Never create folders here: a broken STATEMP must not hide the original failure.
+        std::string path = GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", false);
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            line += "\r\n";
+            ssize_t ignored = ::write(fd, line.data(), line.size());
+            (void)ignored;
+            ::close(fd);
+        }
+    } catch (...) {
+    }
+}
+
+void QVRInfo::RegisterMessage(const std::string& context, const std::string& message, bool flag) {
+    NoticeSink sink;
+    {
+        std::lock_guard lock(mutex_);
+        registered_.push_back({context, message, flag});
+        sink = noticeSink_;
+    }
+    writeLog(context, message);
+    if (sink && flag)
+        sink(context, message);
+}
+
+void QVRInfo::RegisterException(const std::string& context, const std::exception& e, bool flag) {
+    RegisterMessage(context, e.what(), flag);
+}
+
+void QVRInfo::RegisterException(const std::string& context, std::exception_ptr e, bool flag) {
+    try {
+        if (e)
+            std::rethrow_exception(e);
+        RegisterMessage(context, "Unbekannter Fehler", flag);
+    } catch (const std::exception& ex) {
+        RegisterMessage(context, ex.what(), flag);
+    } catch (...) {
+        RegisterMessage(context, "Unbekannter Fehler", flag);
+    }
+}
+
+void RegisterCurrentException(const std::string& context, bool flag) {
+    Info().RegisterException(context, std::current_exception(), flag);
+}
+
+void QVRInfo::FehlerTerminate(const std::string& /*context*/) {
+    std::lock_guard lock(mutex_);
+    terminated_ = true;
+    noticeSink_ = nullptr;
+    meldungSink_ = nullptr;
+}
+
+void QVRInfo::ResetErrorSpez() {}
+void QVRInfo::ResetErrorSpezNoWrite() {}
+
+std::string QVRInfo::MeldungText(int number) {
+    switch (number) {
+    case 1001: return "Der Export wurde erfolgreich abgeschlossen.";
+    case 1002: return "Der Zeitraum ist nicht gültig: das Von-Datum liegt nach dem Bis-Datum.";
+    default: return "Meldung " + std::to_string(number);
+    }
+}
+
+void QVRInfo::ShowMeldung(const std::string& /*programId*/, int number) {
+    MeldungSink sink;
+    {
+        std::lock_guard lock(mutex_);
+        meldungen_.push_back(number);
+        sink = meldungSink_;
+    }
+    if (sink)
+        sink(number, MeldungText(number));
+    else if (echo_)
+        std::cerr << MeldungText(number) << std::endl;
+}
+
+void QVRInfo::ShowDlgMeldung(const std::string& programId, int number) { ShowMeldung(programId, number); }
+
+void QVRInfo::setNoticeSink(NoticeSink sink) {
+    std::lock_guard lock(mutex_);
+    noticeSink_ = std::move(sink);
+}
+
+void QVRInfo::setMeldungSink(MeldungSink sink) {
+    std::lock_guard lock(mutex_);
+    meldungSink_ = std::move(sink);
+}
+
+void QVRInfo::setEchoToStderr(bool on) { echo_ = on; }
+
+std::vector<RegisteredError> QVRInfo::registered() const {
+    std::lock_guard lock(mutex_);
+    return registered_;
+}
+
+void QVRInfo::clearRegistered() {
+    std::lock_guard lock(mutex_);
+    registered_.clear();
+    meldungen_.clear();
+}
+
+int QVRInfo::meldungCount(int number) const {
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    for (int m : meldungen_)
+        n += m == number;
+    return n;
+}
+
+std::string QVRInfo::errorLogPath() const {
+    return GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", false);
+}
+
+} // namespace infemora

@@ -1,0 +1,72 @@
+#include "host/program.h"
+
+#include "host/directories.h"
+#include "host/messages.h"
+#include "host/settings.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace infemora {
+
+QVRProgramm& Programm() {
+    static QVRProgramm p;
+    return p;
+}
+
+void QVRProgramm::Init(const std::string& programId, int, int, bool) {
+    programId_ = programId;
+    const Settings& s = LoadSettings();
+    for (const auto& problem : s.problems)
+        Info().RegisterMessage("QVRProgramm.Init", problem);
+}
+
+void QVRProgramm::ShowException(std::exception_ptr e, bool flag) {
+    Info().RegisterException("QVRProgramm.ShowException", e, flag);
+}
+
+bool QVRProgramm::WorkStartTry(int& handle, const std::string& context, int seconds) {
+    handle = -1;
+    if (busy_)
+        return false; // the one GUI thread is already inside a work section
+    std::string path;
+    try {
+        path = GetDirWwsByName(TQVRFolder::StaTemp, programId_ + ".work.lock", true);
+    } catch (...) {
+        RegisterCurrentException(context);
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    lockFd_ = fd;
+    busy_ = true;
+    handle = fd;
+    return true;
+}
+
+void QVRProgramm::WorkDone(int handle) {
+    if (handle < 0 || handle != lockFd_)
+        return;
+    ::flock(lockFd_, LOCK_UN);
+    ::close(lockFd_);
+    lockFd_ = -1;
+    busy_ = false;
+}
+
+int QVRProgramm::GetRId() const { return GetSettings().rid; }
+
+} // namespace infemora

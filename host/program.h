@@ -1,0 +1,32 @@
+#pragma once
+// The host program object: program id, exclusive work sections, the R-id for export names.
+#include <exception>
+#include <string>
+
+namespace infemora {
+
+class QVRProgramm {
+public:
+    void Init(const std::string& programId, int processType = 0, int instanceCount = 0, bool flag = true);
+    void ShowException(std::exception_ptr e, bool flag);
+
+    // Waits up to `seconds` for the work section, excluding this process's other callers and
+    // every other process of the program; true when the work may begin. Handle is for WorkDone.
+    bool WorkStartTry(int& handle, const std::string& context, int seconds);
+    void WorkDone(int handle);
+
+    int GetRId() const;
+    const std::string& programId() const { return programId_; }
+
+    // Set by the unattended upload before its run.
+    bool autoRun = false;
+
+private:
+    std::string programId_ = "INFEMORA";
+    int lockFd_ = -1;
+    bool busy_ = false;
+};
+
+QVRProgramm& Programm();
+
+} // namespace infemora

@@ -1,0 +1,10 @@
+#include "host/progress.h"
+
+namespace infemora {
+
+IProgress& NullProgress() {
+    static IProgress quiet;
+    return quiet;
+}
+
+} // namespace infemora

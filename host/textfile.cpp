@@ -1,0 +1,165 @@
+#include "host/textfile.h"
+
+#include "host/codec1252.h"
+#include "host/errors.h"
+#include "host/fileutil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace infemora {
+
+namespace {
+
+std::string errnoText() { return std::strerror(errno); }
+
+void writeAll(int fd, std::string_view data, const std::string& path) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Schreiben in " + path + " fehlgeschlagen: " + errnoText());
+        }
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Close reports a failure: some file systems only then say the data did not fit.
+    void close(const std::string& path) {
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            throw EFileError("Schließen von " + path + " fehlgeschlagen: " + errnoText());
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+Lines SplitLines(std::string_view bytes) {
+    Lines lines;
+    size_t start = 0;
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n; ++i) {
+        char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(bytes.substr(start, i - start));
+            if (c == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.emplace_back(bytes.substr(start));
+    return lines;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
+    struct stat st{};
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        throw EFileError("Datei " + path + " kann nicht gelesen werden");
+    std::string data;
+    data.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t r = ::read(fd.get(), buf, sizeof buf);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Lesen von " + path + " fehlgeschlagen: " + errnoText());
+        }
+        if (r == 0)
+            break;
+        data.append(buf, static_cast<size_t>(r));
+    }
+    return data;
+}
+
+Lines DecodeTextBytes(std::string_view bytes) {
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return SplitLines(Utf8ToWin1252(bytes.substr(3)));
+    if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
+        bool little = bytes[0] == '\xFF';
+        std::u16string u;
+        u.reserve(bytes.size() / 2);
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            auto a = static_cast<unsigned char>(bytes[i]);
+            auto b = static_cast<unsigned char>(bytes[i + 1]);
+            u += static_cast<char16_t>(little ? (a | (b << 8)) : ((a << 8) | b));
+        }
+        return SplitLines(Utf16ToWin1252(u));
+    }
+    return SplitLines(bytes);
+}
+
+Lines LoadTextFile(const std::string& path) { return DecodeTextBytes(ReadFileBytes(path)); }
+
+std::string JoinLinesCrLf(const Lines& lines) {
+    size_t total = 0;
+    for (const auto& l : lines)
+        total += l.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void SaveLinesReplacing(const std::string& path, const Lines& lines) {
+    std::string dir = ExtractFilePath(path);
+    std::string tmpl = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
+    int raw = ::mkstemp(tmpl.data());
+    if (raw < 0)
+        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
+    Fd fd(raw);
+    try {
+        // mkstemp makes the file private; the saved file gets the user's default permissions.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd.get(), 0666 & ~mask);
+        std::string data = JoinLinesCrLf(lines);
+        writeAll(fd.get(), data, path);
+        if (::fsync(fd.get()) != 0)
+            throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + errnoText());
+        fd.close(path);
+        if (::rename(tmpl.c_str(), path.c_str()) != 0)
+            throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
+    } catch (...) {
+        ::unlink(tmpl.c_str());
+        throw;
+    }
+}
+
+void AppendLines(const std::string& path, const Lines& lines) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
+    writeAll(fd.get(), JoinLinesCrLf(lines), path);
+    if (::fsync(fd.get()) != 0)
+        throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + errnoText());
+    fd.close(path);
+}
+
+} // namespace infemora

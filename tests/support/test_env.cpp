@@ -1,0 +1,71 @@
+#include "support/test_env.h"
+
+#include "host/datetime.h"
+#include "host/errors.h"
+#include "host/messages.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace infemora::testing {
+
+TempSite::TempSite() {
+    std::string tmpl = (fs::temp_directory_path() / "infemora-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data()))
+        throw EFileError("mkdtemp failed");
+    root_ = tmpl;
+    fs::create_directories(logDir());
+    fs::create_directories(statemp());
+    fs::create_directories(settingsDir());
+    SetSettingsForTesting(settings());
+    Info().setEchoToStderr(false);
+    Info().clearRegistered();
+}
+
+TempSite::~TempSite() {
+    std::error_code ec;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& e : fs::recursive_directory_iterator(root_, ec))
+        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root_, ec);
+    SetClockForTesting(TDateTime());
+}
+
+Settings TempSite::settings() const {
+    Settings s = DefaultSettings();
+    s.infoprot = logDir();
+    s.statemp = statemp();
+    s.einstellungen = settingsDir();
+    s.buchungsDatei = root_ + "/buchungen.db";
+    return s;
+}
+
+void TempSite::writeFile(const std::string& path, const std::string& bytes) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw EFileError("cannot write " + path);
+}
+
+void TempSite::writeLines(const std::string& path, const Lines& lines) const {
+    writeFile(path, JoinLinesCrLf(lines));
+}
+
+std::string TempSite::readFile(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string BinaryDir() {
+    const char* dir = std::getenv("INFEMORA_TEST_BIN_DIR");
+    return dir ? dir : ".";
+}
+
+} // namespace infemora::testing
