@@ -2,6 +2,8 @@
 
 #include "host/errors.h"
 
+#include <cctype>
+#include <cstring>
 #include <ini.h>
 #include <strings.h>
 
@@ -75,50 +77,38 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
 
 } // namespace
 
-void TQVRMemIniFile::parse(const std::string& rawText) {
+void TQVRMemIniFile::parse(const std::string& text) {
     sections_.clear();
     std::vector<std::string> values;
     std::vector<int> lineOf;
-    const std::string text = protectValues(rawText, values, lineOf);
+    const std::string prepared = protectValues(text, values, lineOf);
     struct Context {
         TQVRMemIniFile* self;
         const std::vector<std::string>* values;
-    } context{this, &values};
-    auto handler = [](void* user, const char* section, const char* name, const char* token) -> int {
-        auto* ctx = static_cast<Context*>(user);
-        auto* self = ctx->self;
-        std::string sec = section ? section : "";
-        const bool marker = name && std::string_view(name) == kSectionMarker;
-        std::string valueText;
-        if (token && token[0] == '\x01') {
-            const size_t index = std::stoul(token + 1);
-            if (index < ctx->values->size())
-                valueText = (*ctx->values)[index];
+    } ctx{this, &values};
+    auto handler = [](void* user, const char* section, const char* name, const char* value) -> int {
+        auto& c = *static_cast<Context*>(user);
+        const std::string sec = section ? section : "";
+        Section* target = nullptr;
+        for (auto& s : c.self->sections_)
+            if (equalNoCase(s.name, sec))
+                target = &s;
+        if (!target) {
+            c.self->sections_.push_back(Section{sec, {}});
+            target = &c.self->sections_.back();
         }
-        const char* value = valueText.c_str();
-        if (self->sections_.empty() || self->sections_.back().name != sec) {
-            // inih reports a section again when it reappears later; merge into the first one.
-            Section* existing = nullptr;
-            for (auto& s : self->sections_)
-                if (equalNoCase(s.name, sec))
-                    existing = &s;
-            if (!existing) {
-                self->sections_.push_back(Section{sec, {}});
-                existing = &self->sections_.back();
-            }
-            if (name && !marker)
-                existing->values.emplace_back(name, value);
+        if (!name || std::strcmp(name, kSectionMarker) == 0)
             return 1;
+        std::string v = value ? value : "";
+        if (!v.empty() && v[0] == '\x01') {
+            const size_t idx = std::stoul(v.substr(1));
+            v = idx < c.values->size() ? (*c.values)[idx] : std::string();
         }
-        if (name && !marker)
-            self->sections_.back().values.emplace_back(name, value);
+        target->values.emplace_back(name, v);
         return 1;
     };
-    parseError_ = ini_parse_string(text.c_str(), handler, &context);
-    if (parseError_ < 0)
-        parseError_ = 0;
-    else if (parseError_ > 0 && static_cast<size_t>(parseError_) < lineOf.size())
-        parseError_ = lineOf[static_cast<size_t>(parseError_)];
+    const int rc = ini_parse_string(prepared.c_str(), handler, &ctx);
+    parseError_ = rc > 0 && rc < static_cast<int>(lineOf.size()) ? lineOf[rc] : 0;
 }
 
 const TQVRMemIniFile::Section* TQVRMemIniFile::find(const std::string& section) const {

@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-namespace infemora::testing {
+namespace infemora::testenv {
 
 TempSite::TempSite() {
     std::string tmpl = (fs::temp_directory_path() / "infemora-test-XXXXXX").string();
@@ -68,4 +68,4 @@ std::string BinaryDir() {
     return dir ? dir : ".";
 }
 
-} // namespace infemora::testing
+} // namespace infemora::testenv

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace infemora::testing {
+namespace infemora::testenv {
 
 class TempSite {
 public:
@@ -35,4 +35,4 @@ private:
 // Directory of the build tree (for running the built programs).
 std::string BinaryDir();
 
-} // namespace infemora::testing
+} // namespace infemora::testenv
