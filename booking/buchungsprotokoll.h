@@ -1,0 +1,160 @@
+#pragma once
+// The booking protocol viewer without its widgets: the booking file opened on first need, the
+// record lines of a booking, the list of bookings for a selection, the details of one booking,
+// the search by number over the loaded rows and the fixed-width export. The main window owns
+// one TBuchungsprotokoll; the command line uses the same routines.
+//
+// Every routine catches what goes wrong, registers it with the message service under the
+// context name of the window routine it stands for and returns normally.
+#include "booking/pkpf_file.h"
+#include "host/textfile.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace infemora {
+
+// ---- record model ----
+
+// The record lines of the booking the file stands on. A blob that cannot be unpacked or is no
+// INI text gives the one line "defekt" without a message; a failure before (reading the blob)
+// is registered and leaves the list empty.
+void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei);
+// "12-345" with '-' gives (12, 345): the text before the first separator is the first part, the
+// rest the second; a part that is no number counts 0, a text without separator is the second part.
+TIntPair StringToIntPair(const std::string& text, char trenner);
+// Date in the short date format, ", ", time in the long time format.
+std::string FormatDatumUZeit(TDateTime datum, TDateTime zeit);
+
+// ---- list ----
+
+enum class TPKPFAnzeigeModus {
+    LetzteTage,     // rbLastDays
+    VonBis,         // rbVonBis
+    Buchungsnummer, // rbBuchungsnummer
+};
+
+// What the selection panel holds when the list is loaded.
+struct TPKPFAuswahl {
+    TPKPFAnzeigeModus modus = TPKPFAnzeigeModus::LetzteTage;
+    std::string letzteTage = "30"; // text of edtLastDays
+    std::string von;               // text of edtVon, "TT.MM.JJ"
+    std::string bis;               // text of edtBis
+    std::int32_t rNr = 0;          // edtRNrLaden, 0 when empty
+    std::int32_t lNrVon = 0;       // edtLNrVonLaden
+    std::int32_t lNrBis = 0;       // edtLNrBisLaden
+};
+
+// One row of the booking grid: its ten cells in column order.
+struct TPKPFKopfZeile {
+    std::string BuchungsNr;          // 0 "Buchungsnummer", R-L
+    std::string DatumZeit;           // 1 "Buchungs-Datum, -Uhrzeit"
+    TDateTime DatumZeitSort;         // 2 hidden: BuchDatum + BuchZeit
+    std::string Programm;            // 3
+    std::string Vorfall;             // 4
+    std::string Benutzer;            // 5 BenutzerName
+    std::string SatzAnzahl;          // 6
+    std::int32_t SatzAnzahlSort = 0; // 7 hidden
+    std::string GesLaenge;           // 8
+    std::int32_t GesLaengeSort = 0;  // 9 hidden
+};
+
+// The detail line and record lines of one booking.
+struct TPKPFDetails {
+    bool gefunden = false;
+    std::string Prozess;     // lblProzess
+    std::string Terminal;    // lblTerminal
+    std::string StartVerarb; // lblStartVerarb
+    std::string EndeVerarb;  // lblEndeVerarb
+    std::string Version;     // lblVersion
+    TPKPF_Blob_Arr Saetze;   // rows of the record grid
+};
+
+// ---- search ----
+
+struct TPKPFSuchErgebnis {
+    bool gesucht = false;             // false when a search field was empty (0): nothing to do
+    std::optional<std::size_t> zeile; // the first row from the top with that number
+};
+
+// Searches the loaded rows in the grid's current order; textAt(i) is the booking number cell of
+// row i from the top. Only the rows are searched, never the file.
+TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr, std::size_t anzahl,
+                                const std::function<const std::string&(std::size_t)>& textAt);
+TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr,
+                                const std::vector<TPKPFKopfZeile>& zeilen);
+
+// ---- export ----
+
+inline constexpr std::size_t PKPFExportFeldAnzahl = 20;
+using TPKPFExportFelder = std::array<std::string, PKPFExportFeldAnzahl>;
+// The 20 column titles of the export.
+const TPKPFExportFelder& PKPFExportTitel();
+// One export line: each field padded to its width (right-aligned fields on the left), then
+// "; ". Longer values are written whole; nothing is quoted or escaped.
+std::string PKPFExportZeile(const TPKPFExportFelder& felder);
+
+// ---- the viewer's state ----
+
+class TBuchungsprotokoll {
+public:
+    TBuchungsprotokoll() = default;
+    ~TBuchungsprotokoll();
+    TBuchungsprotokoll(const TBuchungsprotokoll&) = delete;
+    TBuchungsprotokoll& operator=(const TBuchungsprotokoll&) = delete;
+
+    // Created by the first booking operation, open from then on; nil before.
+    std::unique_ptr<Tpkpffile> FPKPFFile;
+    // The selection of the last load that got past its first step.
+    TDateTime FPKPFDatumVon;
+    TDateTime FPKPFDatumBis;
+    TIntPair FPKPFBuchungsNrVon = CLeeresIntPair;
+    TIntPair FPKPFBuchungsNrBis = CLeeresIntPair;
+
+    // Makes sure the booking file exists and is open. It is opened once: after a failed open
+    // the unopened object stays and later calls do not try again.
+    void PKPFFile_CiN();
+
+    // Loads the bookings of the selection into zeilen in scan order. False (and zeilen and the
+    // selection state untouched) when in mode Buchungsnummer the first part or the lower
+    // second part is 0. Otherwise true; zeilen holds the rows read before a failure, if any.
+    bool PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl, std::vector<TPKPFKopfZeile>& zeilen);
+
+    // The details of the booking whose number cell reads buchungsNrText (none: nullptr); empty
+    // details when there is none or it is no longer in the file.
+    void TrvPKPFSaetzeEinstellen(const std::string* buchungsNrText, TPKPFDetails& details);
+
+    // Export file name in the directory from the last selection; empty after a failure.
+    std::string NamenErmitteln(const std::string& verzeichnis);
+    void UeberschriftWegschreiben(Lines& zeilen);
+    // Adds the booking's line and its record lines (and the title line first, if zeilen is
+    // empty); adds nothing when the booking is not in the file.
+    void BuchungLadenUndWegschreiben(Lines& zeilen, const TIntPair& nummer);
+    // Writes the bookings whose number cells are given, in that order, to the export file in
+    // the directory and shows message 1001. Returns the file written, empty after a failure.
+    std::string PKPFExportieren(const std::string& verzeichnis,
+                                const std::vector<std::string>& buchungsNrTexte);
+
+    // The window's teardown: closes and frees the booking file (failures registered with the
+    // flag false, as everything in the teardown).
+    void PKPFFileFreigeben();
+
+    // For tests and impatient callers: how long a read waits for a writer (before the first
+    // operation).
+    void SetBusyTimeout(int milliseconds) { busyTimeoutMs_ = milliseconds; }
+
+private:
+    int busyTimeoutMs_ = TVKT_DBFile::StandardBusyTimeoutMs;
+};
+
+// The date of a date field "TT.MM.JJ": characters 1-2 day, 4-5 month, 7-8 year (a part that is
+// no number counts 0); the year is 20JJ unless that lies after the current year, then 19JJ.
+// EConvertError when no such day exists.
+TDateTime PKPFDatumAusFeld(const std::string& text);
+
+} // namespace infemora

@@ -1,0 +1,353 @@
+#include "booking/pkpf_file.h"
+
+#include "booking/pkpf_schema.h"
+#include "host/codec1252.h"
+#include "host/fileutil.h"
+#include "host/settings.h"
+
+namespace infemora {
+
+namespace {
+
+const char* vergleich(TDBComparisonCode code) {
+    switch (code) {
+    case TDBComparisonCode::Gleich:
+        return "=";
+    case TDBComparisonCode::GroesserGleich:
+        return ">=";
+    case TDBComparisonCode::KleinerGleich:
+        return "<=";
+    }
+    throw EPkpfError("Der Vergleich " + std::to_string(static_cast<int>(code)) + " wird nicht unterstützt.");
+}
+
+std::string einfacheBedingung(const std::string& spalte, TDBComparisonCode code) {
+    return spalte + " " + vergleich(code) + " ?";
+}
+
+} // namespace
+
+// ---- fields ----
+
+TDatenFeld::TDatenFeld(TVKT_DBFile& owner, std::string name, std::vector<std::string> spalten)
+    : owner_(owner), spalten_(std::move(spalten)), name_(std::move(name)) {
+    owner_.feldAnmelden(*this);
+}
+
+void TDatenFeld::aktualisieren() const {
+    if (owner_.zeile_ && stand_ != owner_.stand_) {
+        lesen(*owner_.zeile_, ersteSpalte_);
+        stand_ = owner_.stand_;
+    }
+}
+
+void TDatenFeld::alsAktuellMarkieren() const {
+    stand_ = owner_.stand_;
+}
+
+std::string TDatenFeld::schluesselBedingung(std::vector<SqlWert>&) const {
+    throw EPkpfError("Das Feld " + name_ + " ist kein Schlüsselfeld.");
+}
+
+template <> void TDatenfeld_Gen<std::int32_t>::lesen(const SqliteStmt& zeile, int spalte) const {
+    wert_ = static_cast<std::int32_t>(zeile.columnInt64(spalte));
+}
+template <>
+std::string TDatenfeld_Gen<std::int32_t>::bedingung(TDBComparisonCode code,
+                                                    std::vector<SqlWert>& werte) const {
+    werte.emplace_back(std::int64_t{wert_});
+    return einfacheBedingung(spalten_[0], code);
+}
+
+template <> void TDatenfeld_Gen<std::string>::lesen(const SqliteStmt& zeile, int spalte) const {
+    wert_ = Utf8ToWin1252(zeile.columnText(spalte));
+}
+template <>
+std::string TDatenfeld_Gen<std::string>::bedingung(TDBComparisonCode code,
+                                                   std::vector<SqlWert>& werte) const {
+    werte.emplace_back(Win1252ToUtf8(wert_));
+    return einfacheBedingung(spalten_[0], code);
+}
+
+template <> void TDatenfeld_Gen<TDateTime>::lesen(const SqliteStmt& zeile, int spalte) const {
+    wert_ = TDateTime(zeile.columnInt64(spalte));
+}
+template <>
+std::string TDatenfeld_Gen<TDateTime>::bedingung(TDBComparisonCode code, std::vector<SqlWert>& werte) const {
+    werte.emplace_back(wert_.ms);
+    return einfacheBedingung(spalten_[0], code);
+}
+
+template <> void TDatenfeld_Gen<TIntPair>::lesen(const SqliteStmt& zeile, int spalte) const {
+    wert_ = TIntPair{static_cast<std::int32_t>(zeile.columnInt64(spalte)),
+                     static_cast<std::int32_t>(zeile.columnInt64(spalte + 1))};
+}
+template <>
+std::string TDatenfeld_Gen<TIntPair>::bedingung(TDBComparisonCode code, std::vector<SqlWert>& werte) const {
+    const std::string& r = spalten_[0];
+    const std::string& l = spalten_[1];
+    const std::int64_t wr = wert_.R;
+    const std::int64_t wl = wert_.L;
+    switch (code) {
+    case TDBComparisonCode::Gleich:
+        werte.insert(werte.end(), {wr, wl});
+        return "(" + r + " = ? AND " + l + " = ?)";
+    case TDBComparisonCode::GroesserGleich:
+    case TDBComparisonCode::KleinerGleich: {
+        // By first part, then second. The leading bound on the first part alone lets SQLite
+        // walk the number index instead of the whole table.
+        const bool ab = code == TDBComparisonCode::GroesserGleich;
+        const std::string weit = ab ? " >= ?" : " <= ?";
+        const std::string streng = ab ? " > ?" : " < ?";
+        werte.insert(werte.end(), {wr, wr, wr, wl});
+        return "(" + r + weit + " AND (" + r + streng + " OR (" + r + " = ? AND " + l + weit + ")))";
+    }
+    }
+    return std::string(vergleich(code)); // throws for codes that are not offered
+}
+
+std::string TIntPairDatenKeyFeld::schluesselBedingung(std::vector<SqlWert>& werte) const {
+    werte.insert(werte.end(), {std::int64_t{keyWert_.R}, std::int64_t{keyWert_.L}});
+    return "(" + spalten_[0] + " = ? AND " + spalten_[1] + " = ?)";
+}
+
+template class TDatenfeld_Gen<std::int32_t>;
+template class TDatenfeld_Gen<std::string>;
+template class TDatenfeld_Gen<TDateTime>;
+template class TDatenfeld_Gen<TIntPair>;
+
+// ---- file ----
+
+TVKT_DBFile::TVKT_DBFile(std::string tabelle, std::string blobSpalte)
+    : tabelle_(std::move(tabelle)), blobSpalte_(std::move(blobSpalte)) {}
+
+TVKT_DBFile::~TVKT_DBFile() {
+    Close();
+}
+
+void TVKT_DBFile::feldAnmelden(TDatenFeld& feld) {
+    feld.ersteSpalte_ = spaltenAnzahl_;
+    spaltenAnzahl_ += static_cast<int>(feld.spalten_.size());
+    felder_.push_back(&feld);
+}
+
+void TVKT_DBFile::DefineKey(TDBKeyNr nr, std::vector<const TDatenFeld*> felder) {
+    keys_[nr] = std::move(felder);
+}
+
+void TVKT_DBFile::OpenNew(std::int16_t modus) {
+    if (modus != OpenNurLesen)
+        throw EPkpfError("Die Buchungsprotokoll-Datei wird nur zum Lesen geöffnet (Modus " +
+                         std::to_string(OpenNurLesen) + "), nicht im Modus " + std::to_string(modus) + ".");
+    Close();
+    pfad_ = Pfad();
+    if (!FileExists(pfad_))
+        throw EPkpfError("Die Buchungsprotokoll-Datei \"" + pfad_ + "\" ist nicht vorhanden.");
+    db_ = SqliteDb::Open(pfad_, true, false, busyMs_);
+    try {
+        SchemaPruefen(db_);
+        schemaGeprueft_ = true;
+    } catch (const EPkpfGesperrt&) {
+        // A point-of-sale program is writing just now; the kind of file is checked at the first
+        // read instead of leaving the viewer without a file for the rest of its life.
+    } catch (...) {
+        db_.close();
+        throw;
+    }
+}
+
+void TVKT_DBFile::Close() {
+    positionAufgeben();
+    anweisungen_.clear();
+    db_.close();
+    schemaGeprueft_ = false;
+    found_ = false;
+}
+
+void TVKT_DBFile::bereitZumLesen() {
+    if (!db_)
+        throw EPkpfError("Die Buchungsprotokoll-Datei" +
+                         (pfad_.empty() ? std::string() : " \"" + pfad_ + "\"") +
+                         " ist nicht geöffnet. Das Öffnen war beim ersten Zugriff fehlgeschlagen; bitte das "
+                         "Programm neu starten, wenn die Datei wieder bereitsteht.");
+    if (!schemaGeprueft_) {
+        SchemaPruefen(db_);
+        schemaGeprueft_ = true;
+    }
+}
+
+void TVKT_DBFile::positionAufgeben() {
+    if (scan_)
+        scan_->reset();
+    scan_ = nullptr;
+    zeile_ = nullptr;
+    found_ = false;
+}
+
+void TVKT_DBFile::positionieren(SqliteStmt& stmt) {
+    ++stand_;
+    zeile_ = &stmt;
+    rowid_ = stmt.columnInt64(0);
+    found_ = true;
+}
+
+SqliteStmt& TVKT_DBFile::anweisung(const std::string& sql) {
+    auto it = anweisungen_.find(sql);
+    if (it == anweisungen_.end())
+        it = anweisungen_.emplace(sql, SqliteStmt(db_, sql)).first;
+    it->second.reset();
+    return it->second;
+}
+
+std::string TVKT_DBFile::spaltenListe() const {
+    std::string list = "rowid";
+    for (const TDatenFeld* f : felder_)
+        for (const std::string& s : f->spalten_)
+            list += ", " + s;
+    return list;
+}
+
+std::string TVKT_DBFile::schluesselReihenfolge() const {
+    auto it = keys_.find(key_);
+    if (it == keys_.end())
+        return "rowid";
+    std::string order;
+    for (const TDatenFeld* f : it->second)
+        for (const std::string& s : f->spalten_)
+            order += (order.empty() ? "" : ", ") + s;
+    return order;
+}
+
+void TVKT_DBFile::ExtendedFilterClear() {
+    positionAufgeben();
+    bedingungen_.clear();
+    letzteBedingung_ = false;
+}
+
+void TVKT_DBFile::ExtendedFilterAdd(const TDatenFeld& feld, TDBComparisonCode code,
+                                    TDBLogicConnection verbindung) {
+    if (&feld.owner_ != this)
+        throw EPkpfError("Das Feld " + feld.Name() + " gehört nicht zu dieser Datei.");
+    if (verbindung != TDBLogicConnection::Und && verbindung != TDBLogicConnection::Letzte)
+        throw EPkpfError("Die Verknüpfung " + std::to_string(static_cast<int>(verbindung)) +
+                         " wird nicht unterstützt.");
+    if (letzteBedingung_)
+        throw EPkpfError("Nach der letzten Bedingung einer Auswahl kann keine weitere folgen.");
+    feld.aktualisieren();
+    Bedingung b;
+    b.sql = feld.bedingung(code, b.werte);
+    bedingungen_.push_back(std::move(b));
+    letzteBedingung_ = verbindung == TDBLogicConnection::Letzte;
+}
+
+void TVKT_DBFile::SelectKey(TDBKeyNr key) {
+    if (!keys_.count(key))
+        throw EPkpfError("Den Schlüssel " + std::to_string(key) + " gibt es nicht.");
+    positionAufgeben();
+    key_ = key;
+}
+
+void TVKT_DBFile::Get_first_extMode() {
+    bereitZumLesen();
+    positionAufgeben();
+    std::string sql = "SELECT " + spaltenListe() + " FROM " + tabelle_;
+    std::vector<SqlWert> werte;
+    for (size_t i = 0; i < bedingungen_.size(); ++i) {
+        sql += (i == 0 ? " WHERE " : " AND ") + bedingungen_[i].sql;
+        werte.insert(werte.end(), bedingungen_[i].werte.begin(), bedingungen_[i].werte.end());
+    }
+    sql += " ORDER BY " + schluesselReihenfolge();
+    SqliteStmt& stmt = anweisung(sql);
+    stmt.bindAll(werte);
+    if (stmt.step()) {
+        scan_ = &stmt;
+        positionieren(stmt);
+    } else {
+        stmt.reset();
+    }
+}
+
+void TVKT_DBFile::Get_next_extMode() {
+    if (!scan_) {
+        found_ = false;
+        return;
+    }
+    if (scan_->step())
+        positionieren(*scan_);
+    else
+        positionAufgeben(); // ends the read, so that writers are not held up
+}
+
+void TVKT_DBFile::Get_equal() {
+    bereitZumLesen();
+    positionAufgeben();
+    auto it = keys_.find(key_);
+    if (it == keys_.end())
+        throw EPkpfError("Für das Lesen nach Schlüssel ist kein Schlüssel gewählt.");
+    std::string sql = "SELECT " + spaltenListe() + " FROM " + tabelle_ + " WHERE ";
+    std::vector<SqlWert> werte;
+    bool erste = true;
+    for (const TDatenFeld* f : it->second) {
+        sql += (erste ? "" : " AND ") + f->schluesselBedingung(werte);
+        erste = false;
+    }
+    SqliteStmt& stmt = anweisung(sql);
+    stmt.bindAll(werte);
+    if (!stmt.step()) {
+        stmt.reset();
+        return;
+    }
+    positionieren(stmt);
+    // The record is taken whole and the read ended at once: a viewer that keeps showing a
+    // booking must not keep point-of-sale programs from writing.
+    for (const TDatenFeld* f : felder_)
+        f->aktualisieren();
+    stmt.reset();
+    zeile_ = nullptr;
+}
+
+std::unique_ptr<TMemoryStream> TVKT_DBFile::CreateBlobStream() {
+    bereitZumLesen();
+    if (!found_)
+        throw EPkpfError("Es ist keine Buchung ausgewählt, deren Sätze gelesen werden könnten.");
+    SqliteStmt& stmt = anweisung("SELECT " + blobSpalte_ + " FROM " + tabelle_ + " WHERE rowid = ?");
+    stmt.bind(1, rowid_);
+    if (!stmt.step()) {
+        stmt.reset();
+        throw EPkpfError("Die Buchung ist nicht mehr in der Buchungsprotokoll-Datei.");
+    }
+    auto stream = std::make_unique<TMemoryStream>(stmt.columnBlob(0));
+    stmt.reset();
+    return stream;
+}
+
+// ---- booking protocol ----
+
+Tpkpffile::Tpkpffile()
+    : TVKT_DBFile("pkpf", "saetze"), BuchungsNr(*this, "BuchungsNr", {"rnr", "lnr"}),
+      BuchDatum(*this, "BuchDatum", {"buchdatum"}), BuchZeit(*this, "BuchZeit", {"buchzeit"}),
+      Programm(*this, "Programm", {"programm"}), Vorfall(*this, "Vorfall", {"vorfall"}),
+      SatzAnzahl(*this, "SatzAnzahl", {"satzanzahl"}), GesLaenge(*this, "GesLaenge", {"geslaenge"}),
+      ProzessId(*this, "ProzessId", {"prozessid"}), StartDatum(*this, "StartDatum", {"startdatum"}),
+      StartZeit(*this, "StartZeit", {"startzeit"}), EndeDatum(*this, "EndeDatum", {"endedatum"}),
+      EndeZeit(*this, "EndeZeit", {"endezeit"}), Terminal(*this, "Terminal", {"terminal"}),
+      BenutzerId(*this, "BenutzerId", {"benutzer_a", "benutzer_b"}),
+      BenutzerName(*this, "BenutzerName", {"benutzername"}), Version(*this, "Version", {"version"}),
+      VersionDatum(*this, "VersionDatum", {"versiondatum"}) {
+    DefineKey(KeyBuchungsNr, {&BuchungsNr});
+    DefineKey(KeyListe, {&BuchDatum, &BuchZeit, &BuchungsNr});
+}
+
+std::string Tpkpffile::Pfad() const {
+    const std::string& pfad = GetSettings().buchungsDatei;
+    if (pfad.empty())
+        throw EPkpfError("Es ist keine Buchungsprotokoll-Datei eingestellt (Einstellung [Buchungsprotokoll] "
+                         "Datei).");
+    return pfad;
+}
+
+void Tpkpffile::SchemaPruefen(SqliteDb& db) {
+    PkpfSchemaPruefen(db);
+}
+
+} // namespace infemora
