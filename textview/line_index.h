@@ -1,0 +1,91 @@
+#pragma once
+// Where every line of a text starts, kept compact enough for files of hundreds of megabytes:
+// lines are grouped in blocks of 64 with one 64-bit base offset per block and a 32-bit delta
+// per line, about 4.5 bytes a line.
+//
+// A character position counts every line break as one character, whatever its bytes, so the
+// position of a line is its byte offset minus the CR LF breaks before it; one bit per line
+// records which breaks were CR LF.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace infemora {
+
+enum class LineBreak { None, Lf, Cr, CrLf };
+
+struct LineSpan {
+    std::uint64_t byteStart = 0;
+    std::uint64_t length = 0;
+};
+
+class LineIndex {
+public:
+    LineIndex();
+    // Deltas above widestDelta make a block keep full offsets; lowered only to test that path.
+    explicit LineIndex(std::uint64_t widestDelta);
+    ~LineIndex();
+    LineIndex(LineIndex&&) noexcept;
+    LineIndex& operator=(LineIndex&&) noexcept;
+
+    void clear();
+
+    // Lines are added in order. Only the last line may end without a break.
+    void addLine(std::uint64_t byteStart, std::uint64_t length, LineBreak lineBreak);
+
+    std::int64_t count() const { return count_; }
+    std::uint64_t byteStart(std::int64_t line) const;
+    std::uint64_t length(std::int64_t line) const;
+    std::uint64_t position(std::int64_t line) const;
+    // Lines [first, first + count), all in the index; much cheaper than line by line.
+    void spans(std::int64_t first, std::int64_t count, LineSpan* out) const;
+    // The line holding a position; a position on a line break belongs to the line it ends.
+    std::int64_t lineAt(std::uint64_t position) const;
+    std::uint64_t textLength() const;
+    std::uint64_t maxLength() const { return maxLength_; }
+    std::size_t memoryBytes() const;
+
+private:
+    static constexpr int kLinesPerBlock = 64;
+    static constexpr int kBlocksPerChunk = 1024;
+
+    struct Block {
+        std::uint64_t base = 0;       // byte offset of the block's first line
+        std::uint64_t crlfBefore = 0; // CR LF breaks before the block's first line
+        std::uint64_t crlfMask = 0;   // bit r: line r of the block ends in CR LF
+        std::uint32_t wideSlot = 0;   // 1-based slot in wide_ when a delta outgrew 32 bits
+        std::uint32_t delta[kLinesPerBlock] = {};
+    };
+
+    const Block& block(std::int64_t blockNo) const;
+    std::uint64_t crlfBefore(std::int64_t line) const;
+    std::uint64_t blockPosition(std::int64_t blockNo) const;
+
+    // Chunks never move once allocated, so growing the index copies nothing.
+    std::vector<std::unique_ptr<Block[]>> chunks_;
+    std::vector<std::array<std::uint64_t, kLinesPerBlock>> wide_;
+    std::uint64_t widestDelta_;
+    std::int64_t count_ = 0;
+    std::uint64_t crlfCount_ = 0;
+    std::uint64_t lastEnd_ = 0; // byte offset behind the last line's text
+    std::uint64_t maxLength_ = 0;
+};
+
+// Cuts a stream of bytes, handed over in pieces of any size, into lines at CR LF, LF or CR.
+// A CR that ends one piece is resolved by the next. A final line break makes no empty last line.
+class LineIndexBuilder {
+public:
+    explicit LineIndexBuilder(LineIndex& index) : index_(index) {}
+    void feed(const char* data, std::size_t size);
+    void finish();
+
+private:
+    LineIndex& index_;
+    std::uint64_t offset_ = 0; // byte offset of the next piece
+    std::uint64_t lineStart_ = 0;
+    bool pendingCr_ = false;
+};
+
+} // namespace infemora

@@ -1,0 +1,254 @@
+#include "textview/log_document.h"
+
+#include "host/errors.h"
+#include "textview/line_scanner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace infemora {
+
+namespace {
+
+constexpr std::size_t kIndexReadBytes = std::size_t{1} << 20;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void throwFileError(const std::string& path, const char* what, int error = 0) {
+    std::string message = "Datei " + path + " " + what;
+    if (error != 0)
+        message += std::string(": ") + std::strerror(error);
+    throw EFileError(message);
+}
+
+bool startsWithByteOrderMark(std::string_view head) {
+    return head.starts_with("\xEF\xBB\xBF") || head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
+}
+
+std::string readAll(int fd, const std::string& path) {
+    std::string bytes;
+    char buffer[65536];
+    for (std::uint64_t offset = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwFileError(path, "kann nicht gelesen werden", errno);
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+}
+
+} // namespace
+
+LogDocument::~LogDocument() {
+    clear();
+}
+
+void LogDocument::clear() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    index_.clear();
+    std::string().swap(bytes_);
+    fileSize_ = 0;
+    path_.clear();
+}
+
+void LogDocument::open(const std::string& path) {
+    clear();
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throwFileError(path, "kann nicht geöffnet werden", errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throwFileError(path, "kann nicht gelesen werden", errno);
+    // A directory or a device has no end to index up to.
+    if (!S_ISREG(st.st_mode))
+        throwFileError(path, "ist keine gewöhnliche Datei");
+
+    char head[3] = {};
+    const ssize_t headBytes = ::pread(fd.get(), head, sizeof head, 0);
+    if (headBytes > 0 && startsWithByteOrderMark({head, static_cast<std::size_t>(headBytes)})) {
+        // Such files come from editors, not from the logging programs, and are small; they are
+        // converted once so that every line is Windows-1252 like the rest.
+        setLines(DecodeTextBytes(readAll(fd.get(), path)));
+        path_ = path;
+        return;
+    }
+
+    indexDescriptor(fd.get(), static_cast<std::uint64_t>(st.st_size), path);
+    fd_ = fd.release();
+    path_ = path;
+}
+
+void LogDocument::indexDescriptor(int fd, std::uint64_t size, const std::string& path) {
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    LineIndex index;
+    LineIndexBuilder builder(index);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kIndexReadBytes);
+    std::uint64_t done = 0;
+    // Up to the size seen at opening only: a log that is still being written must not keep
+    // the indexing running, and a file cut short meanwhile simply ends earlier.
+    while (done < size) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kIndexReadBytes, size - done));
+        const ssize_t n = ::pread(fd, buffer.get(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwFileError(path, "kann nicht gelesen werden", errno);
+        if (n == 0)
+            break;
+        builder.feed(buffer.get(), static_cast<std::size_t>(n));
+        done += static_cast<std::uint64_t>(n);
+    }
+    builder.finish();
+    index_ = std::move(index);
+    fileSize_ = done;
+}
+
+void LogDocument::setBytes(std::string bytes) {
+    clear();
+    bytes_ = std::move(bytes);
+    LineIndexBuilder builder(index_);
+    builder.feed(bytes_.data(), bytes_.size());
+    builder.finish();
+    fileSize_ = bytes_.size();
+}
+
+void LogDocument::setLines(const Lines& lines) {
+    std::size_t total = 0;
+    for (const auto& l : lines)
+        total += l.size() + 2;
+    std::string joined;
+    joined.reserve(total);
+    for (const auto& l : lines) {
+        joined += l;
+        joined += "\r\n";
+    }
+    setBytes(std::move(joined));
+}
+
+std::int64_t LogDocument::lineLength(std::int64_t line) const {
+    if (line < 0 || line >= lineCount())
+        return 0;
+    return static_cast<std::int64_t>(index_.length(line));
+}
+
+std::uint64_t LogDocument::lineByteStart(std::int64_t line) const {
+    if (line < 0 || line >= lineCount())
+        return fileSize_;
+    return index_.byteStart(line);
+}
+
+std::string LogDocument::line(std::int64_t line) const {
+    return lineSlice(line, 0, lineLength(line));
+}
+
+std::string LogDocument::lineSlice(std::int64_t line, std::int64_t column, std::int64_t maxChars) const {
+    const std::int64_t length = lineLength(line);
+    column = std::max<std::int64_t>(column, 0);
+    if (column >= length || maxChars <= 0)
+        return {};
+    const auto count = static_cast<std::size_t>(std::min(maxChars, length - column));
+    std::string out(count, '\0');
+    out.resize(readBytes(index_.byteStart(line) + static_cast<std::uint64_t>(column), out.data(), count));
+    return out;
+}
+
+std::size_t LogDocument::readBytes(std::uint64_t offset, char* dest, std::size_t size) const {
+    if (fd_ < 0) {
+        if (offset >= bytes_.size())
+            return 0;
+        const std::size_t n = std::min<std::size_t>(size, bytes_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(dest, bytes_.data() + offset, n);
+        return n;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // what could not be read is left out, as if the file ended here
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::int64_t LogDocument::lineStart(std::int64_t line) const {
+    if (line <= 0)
+        return 0;
+    if (line >= lineCount())
+        return textLength();
+    return static_cast<std::int64_t>(index_.position(line));
+}
+
+std::int64_t LogDocument::position(std::int64_t line, std::int64_t column) const {
+    if (lineCount() == 0)
+        return 0;
+    line = std::clamp<std::int64_t>(line, 0, lineCount() - 1);
+    column = std::clamp<std::int64_t>(column, 0, lineLength(line));
+    return static_cast<std::int64_t>(index_.position(line)) + column;
+}
+
+LineColumn LogDocument::lineColumn(std::int64_t position) const {
+    if (lineCount() == 0)
+        return {};
+    position = std::clamp<std::int64_t>(position, 0, textLength());
+    const std::int64_t line = index_.lineAt(static_cast<std::uint64_t>(position));
+    return {line, position - static_cast<std::int64_t>(index_.position(line))};
+}
+
+std::string LogDocument::text(std::int64_t position, std::int64_t length) const {
+    const std::int64_t total = textLength();
+    position = std::clamp<std::int64_t>(position, 0, total);
+    const std::int64_t end =
+        length >= total - position ? total : position + std::max<std::int64_t>(length, 0);
+    if (position >= end)
+        return {};
+    const LineColumn from = lineColumn(position);
+    const LineColumn to = lineColumn(end);
+    std::string out;
+    out.reserve(static_cast<std::size_t>(end - position + (to.line - from.line)));
+    LineScanner scanner(*this, from.line, to.line + 1);
+    std::int64_t line = 0;
+    std::string_view bytes;
+    while (scanner.next(line, bytes)) {
+        const std::int64_t length = lineLength(line);
+        const std::int64_t first = line == from.line ? from.column : 0;
+        const std::int64_t last = line == to.line ? to.column : length;
+        const auto available = static_cast<std::int64_t>(bytes.size());
+        if (first < available)
+            out.append(bytes.substr(static_cast<std::size_t>(first),
+                                    static_cast<std::size_t>(std::min(last, available) - first)));
+        // The range goes on past this line, so the line's break is part of it.
+        if (line < to.line)
+            out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace infemora

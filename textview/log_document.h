@@ -1,0 +1,84 @@
+#pragma once
+// The text behind a log view: a line index over a file that stays on disk, or over a small
+// buffer in memory. Bytes are Windows-1252 as the file holds them.
+//
+// Character positions count each line break as one character, whatever its bytes; the text
+// of the document is its lines joined by line breaks, and a final line break in the file
+// starts no further line.
+//
+// A file-backed document keeps its own descriptor and reads lines on demand, so a file that is
+// renamed over afterwards still shows what was opened. A file cut short afterwards yields
+// shorter or empty lines, never bytes from outside what could be read.
+#include "host/textfile.h"
+#include "textview/line_index.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace infemora {
+
+struct LineColumn {
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+    bool operator==(const LineColumn&) const = default;
+};
+
+class LogDocument {
+public:
+    LogDocument() = default;
+    ~LogDocument();
+    LogDocument(const LogDocument&) = delete;
+    LogDocument& operator=(const LogDocument&) = delete;
+
+    // EFileError when the file cannot be opened or read; the document is empty then.
+    // A file that starts with a UTF-8 or UTF-16 byte-order mark is decoded into memory.
+    void open(const std::string& path);
+    // One item a line, as a list of strings is shown.
+    void setLines(const Lines& lines);
+    // Bytes cut into lines like a file's.
+    void setBytes(std::string bytes);
+    void clear();
+
+    const std::string& path() const { return path_; }
+    bool isFileBacked() const { return fd_ >= 0; }
+
+    std::int64_t lineCount() const { return index_.count(); }
+    // Out-of-range lines are empty.
+    std::int64_t lineLength(std::int64_t line) const;
+    std::int64_t maxLineLength() const { return static_cast<std::int64_t>(index_.maxLength()); }
+    std::string line(std::int64_t line) const;
+    // At most maxChars characters of a line from column on; lets a view of a line of megabytes
+    // read only what it shows.
+    std::string lineSlice(std::int64_t line, std::int64_t column, std::int64_t maxChars) const;
+
+    std::int64_t textLength() const { return static_cast<std::int64_t>(index_.textLength()); }
+    std::int64_t lineStart(std::int64_t line) const;
+    // Positions and columns outside the text are clamped into it.
+    std::int64_t position(std::int64_t line, std::int64_t column) const;
+    LineColumn lineColumn(std::int64_t position) const;
+    // Characters [position, position + length) with "\r\n" for each line break.
+    std::string text(std::int64_t position, std::int64_t length) const;
+
+    // For sequential readers: where a line's bytes lie, and reading them.
+    std::uint64_t lineByteStart(std::int64_t line) const;
+    // Lines [first, first + count), which must all exist.
+    void lineSpans(std::int64_t first, std::int64_t count, LineSpan* out) const {
+        index_.spans(first, count, out);
+    }
+    // Copies up to size bytes at offset and returns how many there were.
+    std::size_t readBytes(std::uint64_t offset, char* dest, std::size_t size) const;
+
+    std::size_t indexMemoryBytes() const { return index_.memoryBytes() + bytes_.capacity(); }
+
+private:
+    void indexDescriptor(int fd, std::uint64_t size, const std::string& path);
+
+    LineIndex index_;
+    int fd_ = -1;
+    std::uint64_t fileSize_ = 0; // bytes indexed
+    std::string bytes_;          // the text of a document held in memory
+    std::string path_;
+};
+
+} // namespace infemora
