@@ -1,1 +1,59 @@
-int main() { return 0; }
+// infemora: the desktop program. Creates the main window and its dialogs and runs the event loop.
+#include "archive/kuerzen_dialog.h"
+#include "host/messages.h"
+#include "host/program.h"
+#include "merge/selektion_dialog.h"
+#include "shell/command_line.h"
+#include "shell/notice_display.h"
+#include "shell/parallel_window.h"
+#include "textview/suchen_dialog.h"
+
+#include <QApplication>
+#include <memory>
+
+using namespace infemora;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::unique_ptr<TfrmParallel> frmParallel;
+    std::unique_ptr<TfrmSelektion> frmSelektion;
+    std::unique_ptr<TfrmSuchen> frmSuchen;
+    std::unique_ptr<TfrmKuerzen> frmKuerzen;
+    StartMode mode = StartMode::Default;
+    try {
+        Programm().Init("INFEMORA", 0, 0, true);
+        QApplication::setApplicationName(QStringLiteral("infemora"));
+        QApplication::setApplicationDisplayName(QStringLiteral("Infoprotokolle zusammenführen"));
+        std::vector<std::string> args;
+        const QStringList all = QCoreApplication::arguments();
+        for (int i = 1; i < all.size(); ++i)
+            args.push_back(all[i].toStdString());
+        mode = FormCreate_Decide(args).mode;
+        // Unattended runs never show a window, not even for a failure.
+        if (mode != StartMode::AutoSend && mode != StartMode::Kuerzen)
+            InstallGuiNotices(nullptr);
+        frmParallel = std::make_unique<TfrmParallel>(args);
+        frmSelektion = std::make_unique<TfrmSelektion>(frmParallel.get());
+        frmSuchen = std::make_unique<TfrmSuchen>(frmParallel.get());
+        frmKuerzen = std::make_unique<TfrmKuerzen>(frmParallel.get());
+        frmParallel->frmSelektion = frmSelektion.get();
+        frmParallel->frmSuchen = frmSuchen.get();
+        frmParallel->frmKuerzen = frmKuerzen.get();
+    } catch (...) {
+        Programm().ShowException(std::current_exception(), false);
+    }
+    if (!frmParallel)
+        return 1; // without its window nobody could end the program
+    int rc = 0;
+    if ( !frmParallel->terminateRequested()) {
+        if (mode != StartMode::AutoSend && !frmParallel->isVisible())
+            frmParallel->show();
+        rc = QApplication::exec();
+    }
+    frmSelektion.release(); // owned by the main window as Qt parent
+    frmSuchen.release();
+    frmKuerzen.release();
+    frmParallel.reset();
+    RemoveGuiNotices();
+    return rc;
+}

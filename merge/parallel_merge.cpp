@@ -1,0 +1,166 @@
+// The merge's parts of the main window: discovery, the merged view, the filter menu entries.
+#include "host/codec1252.h"
+#include "host/direxplorer.h"
+#include "host/fileutil.h"
+#include "host/messages.h"
+#include "merge/merge_run.h"
+#include "merge/selektion_dialog.h"
+#include "shell/parallel_window.h"
+#include "shell/progress_window.h"
+#include "textview/log_text_view.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QTabWidget>
+
+namespace infemora {
+
+namespace {
+
+const char* const kKeineDateien = "Keine Dateien gefunden";
+
+// The list shows upper-cased paths; the real name, under which the file is opened, renamed and
+// deleted, travels with the item.
+QListWidgetItem* listItem(const std::string& realPath) {
+    auto* item = new QListWidgetItem(QString::fromStdString(realPath).toUpper());
+    item->setData(Qt::UserRole, QString::fromStdString(realPath));
+    return item;
+}
+
+std::string realPathOf(const QListWidgetItem* item) {
+    QVariant real = item->data(Qt::UserRole);
+    return (real.isValid() ? real.toString() : item->text()).toStdString();
+}
+
+} // namespace
+
+void TfrmParallel::createReaders() {
+    FInfoProtStream = std::make_unique<TBufferedFileStreams>(32768);
+}
+
+void TfrmParallel::releaseReaders() { FInfoProtStream.reset(); }
+
+void TfrmParallel::OnFileFound(const std::string& name, const std::string& dir) {
+    try {
+        lbInfodateien->addItem(listItem(ConcatPathNames(dir, name)));
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.OnFileFound");
+    }
+}
+
+void TfrmParallel::AlleDateien1Click(QObject* sender) {
+    if (sender)
+        SetStatus(true);
+    try {
+        lbInfodateien->clear();
+        memInfoWork->clear();
+        FAlleDateien = true;
+        TDirExplorer search("", "inf*.*");
+        search.OnFileFound = [this](const TSearchRec& r, const std::string& dir) { OnFileFound(r.name, dir); };
+        search.Execute();
+        if (lbInfodateien->count() >= 1)
+            DateienSortieren(false);
+        else
+            lbInfodateien->addItem(QString::fromUtf8(kKeineDateien));
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.AlleDateien1Click");
+    }
+    // Also after a failure: a window left disabled could not even be closed.
+    if (sender)
+        SetStatus(false);
+}
+
+void TfrmParallel::Dateienoeffnen1Click(QObject*) {
+    try {
+        QStringList chosen;
+        if (pickInfoFiles) {
+            chosen = pickInfoFiles();
+        } else {
+            QFileDialog dialog(this);
+            dialog.setFileMode(QFileDialog::ExistingFiles);
+            dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot); // masks without regard to case
+            dialog.setNameFilters(
+                {QStringLiteral("Textdateien (inf*.txt)"), QStringLiteral("Alle Dateien (inf*.*)")});
+            dialog.selectNameFilter(QStringLiteral("Alle Dateien (inf*.*)"));
+            if (dialog.exec() == QDialog::Accepted)
+                chosen = dialog.selectedFiles();
+        }
+        if (chosen.isEmpty())
+            return;
+        if (FAlleDateien) {
+            FAlleDateien = false;
+            lbInfodateien->clear();
+        }
+        for (auto it = chosen.crbegin(); it != chosen.crend(); ++it)
+            lbInfodateien->addItem(listItem(it->toStdString()));
+        DateienSortieren(false);
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Dateienoeffnen1Click");
+    }
+}
+
+void TfrmParallel::DateienSortieren(bool AFilter) {
+    GuiProgress progress(prgDialog);
+    try {
+        MergeRunInput input;
+        for (int i = 0; i < lbInfodateien->count(); ++i)
+            input.files.push_back(realPathOf(lbInfodateien->item(i)));
+        input.AFilter = AFilter;
+        input.FSelVon = FSelVon;
+        input.FSelBis = FSelBis;
+        memInfoWork->clear();
+        MergeRunResult result = infemora::DateienSortieren(input, progress, *FInfoProtStream);
+        if (!result.files.empty() && result.files != input.files) {
+            lbInfodateien->clear();
+            for (const auto& f : result.files)
+                lbInfodateien->addItem(listItem(f));
+        }
+        if (!result.viewFile.empty())
+            memInfoWork->loadFile(result.viewFile);
+        if (memInfoWork->lineCount() > 1) {
+            Selektion1->setEnabled(true);
+            AlleDatenAnzeigen1->setEnabled(true);
+            Speichern1->setEnabled(true);
+            Drucken1->setEnabled(true);
+        }
+    } catch (...) {
+        RegisterCurrentException("DateienSortieren");
+    }
+    progress.Close();
+    pgcDateien->setCurrentWidget(tshInfoprotokolle);
+    memInfoWork->setFocus();
+    memInfoWork->moveCaretToStart();
+    memInfoWork->moveCaretToEnd();
+}
+
+void TfrmParallel::Selektion1Click() {
+    try {
+        bool confirmed = askSelektion ? askSelektion() : (frmSelektion && frmSelektion->exec() == QDialog::Accepted);
+        if (!confirmed)
+            return;
+        SetStatus(true);
+        FSelVon = frmSelektion->Von;
+        FSelBis = frmSelektion->Bis;
+        Selektion1->setChecked(true);
+        DateienSortieren(true);
+        SetStatus(false);
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Selektion1Click");
+    }
+}
+
+void TfrmParallel::AlleDatenAnzeigen1Click() {
+    try {
+        SetStatus(true);
+        FSelVon = TDateTime();
+        FSelBis = TDateTime();
+        DateienSortieren(false);
+        Selektion1->setChecked(false);
+        SetStatus(false);
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.AlleDatenAnzeigen1Click");
+    }
+}
+
+} // namespace infemora

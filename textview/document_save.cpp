@@ -1,0 +1,75 @@
+#include "textview/document_save.h"
+
+#include "host/errors.h"
+#include "host/fileutil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace infemora {
+
+namespace {
+
+void writeAll(int fd, const std::string& data, const std::string& path) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw EFileError("Schreiben in " + path + " fehlgeschlagen: " + std::strerror(errno));
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+std::string MitTxtEndung(const std::string& path) {
+    return ExtractFileExt(path).empty() ? path + ".txt" : path;
+}
+
+void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
+    std::string dir = ExtractFilePath(path);
+    std::string tmp = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + std::strerror(errno));
+    try {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        std::string out;
+        out.reserve(1 << 20);
+        const std::int64_t n = doc.lineCount();
+        for (std::int64_t i = 0; i < n; ++i) {
+            out += doc.line(i);
+            out += "\r\n";
+            if (out.size() >= (1u << 20)) {
+                writeAll(fd, out, path);
+                out.clear();
+            }
+        }
+        writeAll(fd, out, path);
+        if (::fsync(fd) != 0)
+            throw EFileError("Datei " + path +
+                             " kann nicht auf die Platte geschrieben werden: " + std::strerror(errno));
+        int rc = ::close(fd);
+        fd = -1;
+        if (rc != 0)
+            throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + std::strerror(errno));
+        if (::rename(tmp.c_str(), path.c_str()) != 0)
+            throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + std::strerror(errno));
+    } catch (...) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+}
+
+} // namespace infemora

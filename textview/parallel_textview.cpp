@@ -1,0 +1,162 @@
+// Search, print and save on the view of the active tab.
+#include "host/codec1252.h"
+#include "host/messages.h"
+#include "shell/parallel_window.h"
+#include "textview/document_save.h"
+#include "textview/log_text_view.h"
+#include "textview/print_lines.h"
+#include "textview/suchen_dialog.h"
+#include "textview/text_search.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace infemora {
+
+namespace {
+
+// Puts the previous cursor back on every path.
+class Hourglass {
+public:
+    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Hourglass() { QApplication::restoreOverrideCursor(); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+};
+
+} // namespace
+
+void TfrmParallel::Suchen1Click() {
+    try {
+        bool ok = askSearchText ? askSearchText() : (frmSuchen && frmSuchen->exec() == QDialog::Accepted);
+        if (!ok)
+            return;
+        FSelSuche = SuchtextNormalisieren(Utf8ToWin1252(frmSuchen->edtSuchen->text().toStdString()));
+        Weitersuchen1Click();
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Suchen1Click");
+    }
+}
+
+void TfrmParallel::Weitersuchen1Click() {
+    try {
+        if (FSelSuche.empty())
+            return;
+        LogTextView* view = ActiveView();
+        if (!view)
+            return;
+        std::int64_t start = view->selectionStart() + view->selectionLength();
+        std::int64_t hit;
+        {
+            Hourglass wait;
+            hit = SucheVorwaerts(view->document(), FSelSuche, start);
+        }
+        if (hit < 0) {
+            QApplication::beep();
+            return;
+        }
+        view->setFocus();
+        view->setSelection(hit, static_cast<std::int64_t>(FSelSuche.size()));
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Weitersuchen1Click");
+    }
+}
+
+void TfrmParallel::Weitersuchenrckwrts1Click() {
+    try {
+        if (FSelSuche.empty())
+            return;
+        LogTextView* view = ActiveView();
+        if (!view)
+            return;
+        std::int64_t hit;
+        {
+            Hourglass wait;
+            hit = SucheRueckwaerts(view->document(), FSelSuche, view->selectionStart());
+        }
+        if (hit < 0) {
+            QApplication::beep();
+            return;
+        }
+        view->setFocus();
+        view->setSelection(hit, static_cast<std::int64_t>(FSelSuche.size()));
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Weitersuchenrckwrts1Click");
+    }
+}
+
+void TfrmParallel::Speichern1Click() {
+    try {
+        LogTextView* view = ActiveView();
+        if (!view)
+            return;
+        QString chosen;
+        if (pickSaveFile) {
+            chosen = pickSaveFile();
+        } else {
+            QFileDialog dialog(this, QStringLiteral("Speichern in Datei: "));
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+            dialog.setNameFilters(
+                {QStringLiteral("Textdateien (*.txt)"), QStringLiteral("Alle Dateien (*)")});
+            dialog.selectNameFilter(QStringLiteral("Textdateien (*.txt)"));
+            if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+                chosen = dialog.selectedFiles().first();
+        }
+        if (chosen.isEmpty())
+            return;
+        SaveDocumentLines(view->document(), MitTxtEndung(chosen.toStdString()));
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Speichern1Click");
+    }
+}
+
+void TfrmParallel::Drucken1Click() {
+    try {
+        LogTextView* view = ActiveView();
+        if (!view)
+            return;
+        QPrinter printer;
+        bool selectionOnly = false;
+        if (choosePrinter) {
+            if (!choosePrinter(printer, selectionOnly))
+                return;
+        } else {
+            QPrintDialog dialog(&printer, this);
+            dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
+            dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+            if (dialog.exec() != QDialog::Accepted)
+                return;
+            selectionOnly = printer.printRange() == QPrinter::Selection;
+        }
+        QStringList lines;
+        if (selectionOnly) {
+            std::string selected = view->selectedText();
+            for (const auto& l : SplitLines(selected))
+                lines << LogTextView::decode(l);
+        } else {
+            for (std::int64_t i = 0; i < view->lineCount(); ++i)
+                lines << LogTextView::decode(view->line(i));
+        }
+        if (lines.size() > 80) {
+            bool yes =
+                askPrintManyLines
+                    ? askPrintManyLines()
+                    : QMessageBox::question(this, QStringLiteral("Warnhinweis"),
+                                            QStringLiteral("Die Datei enthält mehr als 80 Zeilen. Möchte Sie "
+                                                           "die Datei wirklich ausdrucken?"),
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+            if (!yes)
+                return;
+        }
+        PrintTextLines(printer, lines);
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.Drucken1Click");
+    }
+}
+
+} // namespace infemora
