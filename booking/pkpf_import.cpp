@@ -22,10 +22,11 @@ using nlohmann::json;
     throw EPkpfError("Feld \"" + feld + "\": " + was);
 }
 
-const json& feld(const json& obj, const std::string& name) {
+// anzeige names the field in messages when it sits inside another ("Saetze[2].WRDON").
+const json& feld(const json& obj, const std::string& name, const std::string& anzeige = {}) {
     auto it = obj.find(name);
     if (it == obj.end())
-        falsch(name, "fehlt");
+        falsch(anzeige.empty() ? name : anzeige, "fehlt");
     return *it;
 }
 
@@ -194,9 +195,9 @@ TPKPF_Buchung PkpfBuchungAusJson(const std::string& line) {
             if (key != "Kennung" && key != "WRDON" && key != "Beschreibung")
                 falsch(name + "." + key, "unbekanntes Feld");
         TPKPF_Blob_Rec rec;
-        rec.Kennung = alsText(feld(s, "Kennung"), name + ".Kennung");
-        rec.WRDON = alsText(feld(s, "WRDON"), name + ".WRDON");
-        rec.Beschreibung = alsText(feld(s, "Beschreibung"), name + ".Beschreibung");
+        rec.Kennung = alsText(feld(s, "Kennung", name + ".Kennung"), name + ".Kennung");
+        rec.WRDON = alsText(feld(s, "WRDON", name + ".WRDON"), name + ".WRDON");
+        rec.Beschreibung = alsText(feld(s, "Beschreibung", name + ".Beschreibung"), name + ".Beschreibung");
         if (std::string problem = PkpfSatzProblem(rec); !problem.empty())
             falsch(name, problem + "; so ließe er sich nicht unverändert speichern");
         b.Saetze.push_back(std::move(rec));

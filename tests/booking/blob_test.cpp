@@ -1,0 +1,134 @@
+// Reading a booking's record lines from its compressed blob, intact or not.
+#include "booking_fixture.h"
+
+using namespace infemora;
+using namespace infemora::booktest;
+
+namespace {
+
+std::string Zip(const std::string& text) {
+    TMemoryStream in(text);
+    TMemoryStream out;
+    ZipStream(out, in);
+    return out.Bytes();
+}
+
+class BlobTest : public BookingTest {
+protected:
+    // Stores one booking with the given blob bytes and reads its record lines.
+    TPKPF_Blob_Arr Lesen(const std::string& blob) {
+        TPKPF_Buchung b = Buchung({1, ++nr_}, Tag(2024, 1, 1));
+        b.Blob = blob;
+        Schreiben({b});
+        return LesenNr({1, nr_});
+    }
+    TPKPF_Blob_Arr LesenNr(TIntPair nr) {
+        Tpkpffile f;
+        f.OpenNew(-1);
+        f.ExtendedFilterClear();
+        f.SelectKey(KeyBuchungsNr);
+        f.BuchungsNr.SetKeyWert(nr);
+        f.Get_equal();
+        EXPECT_TRUE(f.Found());
+        TPKPF_Blob_Arr saetze{{"alt", "alt", "alt"}};
+        PKPFBlobAuslesen(saetze, f);
+        return saetze;
+    }
+    static bool IstDefekt(const TPKPF_Blob_Arr& s) {
+        return s.size() == 1 && s[0].Kennung == "defekt" && s[0].WRDON.empty() && s[0].Beschreibung.empty();
+    }
+
+    std::int32_t nr_ = 0;
+};
+
+TEST_F(BlobTest, RecordLinesComeBackInStoredOrderWithTheirTextsUnchanged) {
+    TPKPF_Buchung b = Buchung({7, 1}, Tag(2024, 1, 1));
+    b.Saetze = {{"S3", "RW", "Preis ge\xE4ndert; alt 4,99 ; neu 5,49"},
+                {"S1", "DE", std::string(255, 'x')},
+                {"S2", "", "Kennung=doppelt: a=b"},
+                {"", "ZA", ""}};
+    Schreiben({b});
+    TPKPF_Blob_Arr s = LesenNr({7, 1});
+    ASSERT_EQ(s.size(), 4u);
+    for (size_t i = 0; i < s.size(); ++i) {
+        EXPECT_EQ(s[i].Kennung, b.Saetze[i].Kennung) << i;
+        EXPECT_EQ(s[i].WRDON, b.Saetze[i].WRDON) << i;
+        EXPECT_EQ(s[i].Beschreibung, b.Saetze[i].Beschreibung) << i;
+    }
+    EXPECT_TRUE(Info().registered().empty());
+}
+
+TEST_F(BlobTest, SectionsGiveTheLinesAndMissingKeysGiveEmptyTexts) {
+    TPKPF_Blob_Arr s =
+        Lesen(Zip("[Z]\r\nBeschreibung=nur Text\r\n[Leer]\r\n[Y]\r\nwrdon=DE\r\nKennung=K9\r\nAnders=1\r\n"));
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0].Kennung, "");
+    EXPECT_EQ(s[0].WRDON, "");
+    EXPECT_EQ(s[0].Beschreibung, "nur Text");
+    EXPECT_EQ(s[1].Kennung, "");
+    EXPECT_EQ(s[1].WRDON, "");
+    EXPECT_EQ(s[1].Beschreibung, "");
+    EXPECT_EQ(s[2].Kennung, "K9");
+    EXPECT_EQ(s[2].WRDON, "DE");
+}
+
+TEST_F(BlobTest, TextWithoutSectionsGivesNoLines) {
+    EXPECT_TRUE(Lesen(Zip("")).empty());
+    EXPECT_TRUE(Lesen(Zip("; nur ein Kommentar\r\nKennung=ohne Abschnitt\r\n")).empty());
+    EXPECT_TRUE(Info().registered().empty());
+}
+
+TEST_F(BlobTest, TextWithAByteOrderMarkIsReadAsUtf8) {
+    TPKPF_Blob_Arr s = Lesen(Zip("\xEF\xBB\xBF[S]\r\nBeschreibung=R\xC3\xBC"
+                                 "ckgabe\r\n"));
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].Beschreibung, "R\xFC"
+                                 "ckgabe");
+}
+
+TEST_F(BlobTest, DamagedBlobsGiveOneDefektLineWithoutAMessage) {
+    const std::string gut = Zip("[S]\r\nKennung=1\r\n");
+    const char binaer[] = "[S]\r\nKennung=a\0b\r\n";
+    const std::string faelle[] = {
+        "",                                                     // empty blob
+        "das ist kein zlib",                                    // not compressed at all
+        gut.substr(0, gut.size() - 5),                          // cut off
+        gut.substr(0, 2) + std::string(gut.size() - 2, '\x5A'), // header fine, body garbage
+        Zip("kein INI\r\nnur Text\r\n"),                        // unpacks, but is no INI text
+        Zip(std::string(binaer, sizeof binaer - 1)),            // binary
+    };
+    int i = 0;
+    for (const std::string& blob : faelle) {
+        EXPECT_TRUE(IstDefekt(Lesen(blob))) << "Fall " << i;
+        ++i;
+    }
+    EXPECT_TRUE(Info().registered().empty());
+}
+
+TEST_F(BlobTest, FailureBeforeUnpackingIsRegisteredAndLeavesTheListEmpty) {
+    Schreiben({Buchung({1, 1}, Tag(2024, 1, 1))});
+    Tpkpffile f;
+    f.OpenNew(-1);
+    f.ExtendedFilterClear(); // no record positioned
+    TPKPF_Blob_Arr saetze{{"alt", "", ""}};
+    PKPFBlobAuslesen(saetze, f);
+    EXPECT_TRUE(saetze.empty());
+    EXPECT_EQ(Kontexte(), (std::vector<std::string>{"PKPFBlobAuslesen"}));
+}
+
+TEST(Streams, UnzipLeavesTheTargetAtItsStartAndRefusesGarbage) {
+    TMemoryStream text(std::string(100000, 'a') + "Ende");
+    TMemoryStream packed;
+    ZipStream(packed, text);
+    EXPECT_LT(packed.Size(), 2000);
+    TMemoryStream target;
+    target.Write("vorher");
+    UnzipStream(target, packed);
+    EXPECT_EQ(target.Position(), 0);
+    EXPECT_EQ(target.Bytes(), text.Bytes());
+
+    TMemoryStream garbage(std::string("\x78\x9C\xFF\xFF\xFF", 5));
+    EXPECT_THROW(UnzipStream(target, garbage), EPkpfError);
+}
+
+} // namespace

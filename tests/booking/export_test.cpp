@@ -1,0 +1,150 @@
+// The fixed-width export: file name, lines, and what happens with bookings that are gone.
+#include "booking_fixture.h"
+#include "host/fileutil.h"
+
+using namespace infemora;
+using namespace infemora::booktest;
+
+namespace {
+
+std::string S(size_t n) {
+    return std::string(n, ' ');
+}
+
+class ExportTest : public BookingTest {
+protected:
+    void Laden(const TPKPFAuswahl& a) {
+        std::vector<TPKPFKopfZeile> zeilen;
+        ASSERT_TRUE(protokoll.PKPFAnzeigeAktualisieren(a, zeilen));
+    }
+    static TPKPFAuswahl Nummer(std::int32_t r, std::int32_t von, std::int32_t bis) {
+        TPKPFAuswahl a;
+        a.modus = TPKPFAnzeigeModus::Buchungsnummer;
+        a.rNr = r;
+        a.lNrVon = von;
+        a.lNrBis = bis;
+        return a;
+    }
+    Lines Exportieren(const std::vector<std::string>& nummern) {
+        const std::string datei = protokoll.PKPFExportieren(site.statemp(), nummern);
+        EXPECT_FALSE(datei.empty());
+        return SplitLines(site.readFile(datei));
+    }
+
+    TBuchungsprotokoll protokoll;
+};
+
+TEST_F(ExportTest, FileNameNamesTheLastSelection) {
+    const std::string dir = site.statemp();
+    EXPECT_EQ(protokoll.NamenErmitteln(dir), dir + "/PkpfFileExport_5_240510140307.csv");
+
+    Schreiben({Buchung({12, 345}, Tag(2024, 5, 1))});
+    TPKPFAuswahl dreissig;
+    Laden(dreissig);
+    EXPECT_EQ(protokoll.NamenErmitteln(dir), dir + "/PkpfFileExport_5_240410-240510_240510140307.csv");
+
+    Laden(Nummer(12, 345, 0));
+    EXPECT_EQ(protokoll.NamenErmitteln(dir), dir + "/PkpfFileExport_5_12-345_240510140307.csv");
+    Laden(Nummer(12, 345, 400));
+    EXPECT_EQ(protokoll.NamenErmitteln(dir), dir + "/PkpfFileExport_5_12-345-12-400_240510140307.csv");
+
+    TPKPFAuswahl bereich;
+    bereich.modus = TPKPFAnzeigeModus::VonBis;
+    bereich.von = "01.12.23";
+    bereich.bis = "02.01.24";
+    Laden(bereich);
+    EXPECT_EQ(protokoll.NamenErmitteln(dir), dir + "/PkpfFileExport_5_231201-240102_240510140307.csv");
+}
+
+TEST_F(ExportTest, BookingAndRecordLinesHaveTheFixedLayout) {
+    Schreiben({Buchung({12, 345}, Tag(2024, 3, 11), Uhr(14, 25, 1))});
+    const Lines lines = Exportieren({"12-345"});
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], PKPFExportZeile(PKPFExportTitel()));
+
+    const std::string kopf = "0012-000000345 ; 11.03.2024 ; 14:25:01  ; KASSE   ; VK     ; " + S(10) + "2; " +
+                             S(8) + "40; " + S(14) + "4711; 11.03.2024" + S(8) + "; 11:59:58" + S(9) +
+                             "; 11.03.2024" + S(6) + "; 14:25:01" + S(7) + "; KASSE3" + S(11) +
+                             "; 0002-000000017" + S(3) + "; M\xFCller" + S(66) + "; 7.1.2" + S(8) +
+                             "; 01.06.2023" + S(7) + "; " + S(4) + "; " + S(5) + "; " + S(255) + "; ";
+    EXPECT_EQ(lines[1], kopf);
+
+    std::string leer;
+    for (size_t breite : {15, 11, 10, 8, 7, 11, 10, 18, 18, 17, 16, 15, 17, 17, 72, 13, 17})
+        leer += S(breite) + "; ";
+    EXPECT_EQ(lines[2], leer + "S1  ; RW   ; Artikel verkauft" + S(255 - 16) + "; ");
+    EXPECT_EQ(lines[3], leer + "S2  ; DE   ; Zahlung bar" + S(255 - 11) + "; ");
+    for (const std::string& l : lines)
+        EXPECT_EQ(l.size(), 596u);
+}
+
+TEST_F(ExportTest, FileEndsEveryLineWithCrLfAndFollowsTheGivenOrder) {
+    Schreiben({Buchung({1, 1}, Tag(2024, 5, 1)), Buchung({1, 2}, Tag(2024, 5, 2))});
+    const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-2", "1-1"});
+    const std::string bytes = site.readFile(datei);
+    ASSERT_EQ(bytes.size(), 7 * 598u);
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_EQ(bytes.substr(i * 598 + 596, 2), "\r\n") << i;
+    EXPECT_TRUE(bytes.substr(598).starts_with("0001-000000002 ;"));
+    EXPECT_TRUE(bytes.substr(4 * 598).starts_with("0001-000000001 ;"));
+    EXPECT_EQ(Info().meldungCount(1001), 1);
+}
+
+TEST_F(ExportTest, VanishedBookingIsSkippedAndTheTitleStandsBeforeTheFirstFound) {
+    Schreiben({Buchung({1, 1}, Tag(2024, 5, 1))});
+    const Lines lines = Exportieren({"1-7", "1-1", "1-8"});
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines[0].starts_with("Protokollnummer;"));
+    EXPECT_TRUE(lines[1].starts_with("0001-000000001 ;"));
+    EXPECT_TRUE(Info().registered().empty());
+}
+
+TEST_F(ExportTest, EmptyGridWritesAnEmptyFileAndStillReportsCompletion) {
+    Schreiben({Buchung({1, 1}, Tag(2024, 5, 1))});
+    const std::string datei = protokoll.PKPFExportieren(site.statemp(), {});
+    ASSERT_FALSE(datei.empty());
+    EXPECT_TRUE(FileExists(datei));
+    EXPECT_EQ(FileSize(datei), 0);
+    EXPECT_EQ(Info().meldungCount(1001), 1);
+}
+
+TEST_F(ExportTest, SemicolonsAndLineBreaksAreWrittenUnchanged) {
+    TPKPF_Buchung b = Buchung({1, 1}, Tag(2024, 5, 1));
+    b.Programm = "A;B";
+    b.BenutzerName = "Zeile1\r\nZeile2";
+    b.Saetze = {{"S;1", "RW", "Preis; alt ; neu"}};
+    Schreiben({b});
+    const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-1"});
+    const std::string bytes = site.readFile(datei);
+    EXPECT_NE(bytes.find("; A;B" + S(5) + "; "), std::string::npos);
+    EXPECT_NE(bytes.find("; Zeile1\r\nZeile2" + S(72 - 14) + "; "), std::string::npos);
+    EXPECT_NE(bytes.find("; S;1 ; RW   ; Preis; alt ; neu" + S(255 - 16) + "; \r\n"), std::string::npos);
+}
+
+TEST_F(ExportTest, DamagedRecordLinesAreExportedAsDefekt) {
+    TPKPF_Buchung b = Buchung({1, 1}, Tag(2024, 5, 1));
+    b.Blob = "kaputt";
+    Schreiben({b});
+    const Lines lines = Exportieren({"1-1"});
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[2].find(S(17) + "; defekt;" + S(6) + "; " + S(255) + "; "), std::string::npos);
+    EXPECT_EQ(lines[2].size(), 598u); // "defekt" is wider than its field
+}
+
+TEST_F(ExportTest, UnwritableTargetIsRegisteredAndNotReportedAsDone) {
+    Schreiben({Buchung({1, 1}, Tag(2024, 5, 1))});
+    EXPECT_EQ(protokoll.PKPFExportieren(site.path("gibt-es-nicht"), {"1-1"}), "");
+    EXPECT_EQ(Kontexte(), (std::vector<std::string>{"TfrmParallel.btnPkpfSaveFileClick"}));
+    EXPECT_EQ(Info().meldungCount(1001), 0);
+}
+
+TEST_F(ExportTest, MissingBookingFileGivesTheRegisteredErrorsAndAnEmptyFile) {
+    const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-1", "1-2"});
+    ASSERT_FALSE(datei.empty());
+    EXPECT_EQ(FileSize(datei), 0);
+    EXPECT_EQ(Kontexte(),
+              (std::vector<std::string>{"TfrmParallel.PKPFFile_CiN", "BuchungLadenUndWegschreiben",
+                                        "BuchungLadenUndWegschreiben"}));
+}
+
+} // namespace
