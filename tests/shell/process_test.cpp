@@ -1,0 +1,124 @@
+// The programs as a user runs them: start, idle, and ending on request from another process.
+#include "bench/gensite.h"
+#include "host/fileutil.h"
+#include "support/test_env.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace infemora;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string gui() { return testenv::BinaryDir() + "/app/infemora/infemora"; }
+std::string cli() { return testenv::BinaryDir() + "/app/infemora-cli/infemora-cli"; }
+
+class Site : public testenv::TempSite {
+public:
+    Site() {
+        gensite::WriteSettingsFile(path("infemora.ini"), root());
+        setenv("INFEMORA_CONFIG", path("infemora.ini").c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+};
+
+pid_t spawn(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    return rc == 0 ? pid : -1;
+}
+
+// The exit code, or -1 when the process did not end in time (it is killed then).
+int waitFor(pid_t pid, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(20ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+bool stillRunning(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
+int runCli(const std::vector<std::string>& args) {
+    std::vector<std::string> all{cli()};
+    all.insert(all.end(), args.begin(), args.end());
+    return waitFor(spawn(all), 20s);
+}
+
+} // namespace
+
+TEST(Processes, NomoraStartsIdleAndTerminateEndsIt) {
+    Site site;
+    site.writeLines(site.logFile("infoprot.tmp"), {"00001<< a", "00001## 20261208 100000 X Y"});
+    pid_t pid = spawn({gui(), "NOMORA"}); // the bare word is no switch: idle with a notice
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(stillRunning(pid));
+    EXPECT_EQ(runCli({"terminate"}), 0);
+    EXPECT_EQ(waitFor(pid, 10s), 0);
+
+    pid = spawn({gui(), "-NOMORA"});
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(stillRunning(pid));
+    EXPECT_FALSE(FileExists(site.statemp() + "/TEMOSORT.TXT")); // nothing merged
+    EXPECT_EQ(runCli({"terminate"}), 0);
+    EXPECT_EQ(waitFor(pid, 10s), 0);
+}
+
+TEST(Processes, SigtermDuringALongMergeLetsTheMergeFinishFirst) {
+    Site site;
+    gensite::GenParams p;
+    p.today = EncodeDate(2026, 12, 8);
+    gensite::WriteMergeBench(site.logDir(), 4, 40'000'000, p);
+    std::int64_t inputBytes = 0;
+    for (const char* n : {"infoprot.tmp", "INFOPROT.001", "INFOPROT.002", "INFOPROT.003"})
+        inputBytes += FileSize(site.logFile(n));
+    // Held open here, so the merge writes everything into its temp file and deletes nothing.
+    int held = open(site.logFile("INFOPROT.001").c_str(), O_RDONLY);
+    pid_t pid = spawn({gui()});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(700ms);
+    ASSERT_TRUE(stillRunning(pid)) << "the merge ended before the request could arrive";
+    kill(pid, SIGTERM);
+    EXPECT_EQ(waitFor(pid, 120s), 0);
+    close(held);
+    // The whole merge was written: every input byte is in the output (line ends are CR LF in both).
+    EXPECT_EQ(FileSize(site.statemp() + "/TEMOSORT.TXT"), inputBytes);
+}
+
+TEST(Processes, TerminateWithNothingRunningSaysSo) {
+    Site site;
+    EXPECT_EQ(runCli({"terminate"}), 0);
+}
+
+TEST(Processes, CliUsageErrorsExitWithTwo) {
+    Site site;
+    EXPECT_EQ(runCli({}), 2);
+    EXPECT_EQ(runCli({"gibtsnicht"}), 2);
+    EXPECT_EQ(runCli({"terminate", "--unbekannt"}), 2);
+    EXPECT_EQ(runCli({"--help"}), 0);
+    EXPECT_EQ(runCli({"terminate", "--help"}), 0);
+}
