@@ -1,0 +1,190 @@
+// Typing the collected errors by the rule file, and the CSV export.
+#include "evaluation/infoprot_parser.h"
+
+#include "evaluation/text_buffer.h"
+#include "evaluation/text_compare.h"
+#include "host/datetime.h"
+#include "host/directories.h"
+#include "host/inifile.h"
+#include "host/messages.h"
+#include "host/program.h"
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+namespace infemora {
+
+namespace {
+
+const std::string kKlasse = "TVKT_InfoProtParser.";
+const std::string kOhneZuweisung = "Ohne Zuweisung";
+
+struct Regel {
+    std::string typ, zeile, zusatzInfo, callStack, text, code;
+};
+
+// The rules in the order of the file. A missing rule file means no rules; one that exists but
+// cannot be read is reported, and the typing goes on without rules so that every error still
+// gets its type.
+std::vector<Regel> RegelnLesen() {
+    std::vector<Regel> regeln;
+    std::string pfad;
+    try {
+        pfad = GetDirWwsByName(TQVRFolder::Einstellungen, "infopars.ini", false);
+        std::error_code ec;
+        if (!std::filesystem::exists(pfad, ec))
+            return regeln;
+        TQVRMemROIniFile ini(pfad);
+        for (const std::string& sektion : ini.ReadSections())
+            regeln.push_back({sektion, ini.ReadString(sektion, "ZEILE", ""),
+                              ini.ReadString(sektion, "ZUSATZTEXT", ""),
+                              ini.ReadString(sektion, "CALLSTACK", ""), ini.ReadString(sektion, "TEXT", ""),
+                              ini.ReadString(sektion, "CODE", "")});
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "btnAnalyseClick");
+        regeln.clear();
+    }
+    return regeln;
+}
+
+bool BrauchtAnfuehrungszeichen(std::string_view value) {
+    for (char c : value)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == ';')
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string InfoProtParser::CsvFeld(std::string_view value) {
+    if (!BrauchtAnfuehrungszeichen(value))
+        return std::string(value);
+    std::string out;
+    out.reserve(value.size() + 8);
+    out += '"';
+    for (char c : value) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+void InfoProtParser::FehlerSuchen(const std::string& FehlerTyp, const std::string& Zeile,
+                                  const std::string& ZusatzInfo, const std::string& CallStack,
+                                  const std::string& Text, const std::string& Code) {
+    try {
+        const std::array<const std::string*, 5> kriterien = {&Zeile, &ZusatzInfo, &CallStack, &Text, &Code};
+        bool irgendeins = false;
+        std::array<std::optional<std::string>, 5> gross; // upper-cased criteria that take part
+        for (std::size_t k = 0; k < kriterien.size(); ++k) {
+            irgendeins = irgendeins || !kriterien[k]->empty();
+            if (!TrimBlanks(*kriterien[k]).empty())
+                gross[k] = UpperCaseAscii(*kriterien[k]);
+        }
+        int anzahl = 0;
+        if (irgendeins) {
+            for (TFehlerRec& rec : FFehlerList) {
+                const std::array<const std::string*, 5> felder = {&rec.Zeile, &rec.ZusatzInfo, &rec.CallStack,
+                                                                  &rec.Text, &rec.FehlerCode};
+                bool passt = true;
+                for (std::size_t k = 0; k < felder.size() && passt; ++k)
+                    if (gross[k] && !ContainsUpperAscii(*felder[k], *gross[k]))
+                        passt = false;
+                if (passt) {
+                    rec.FehlerTyp = FehlerTyp;
+                    ++anzahl;
+                }
+            }
+        }
+        Ausgabe("\"" + FehlerTyp + "\": " + std::to_string(anzahl));
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "FehlerSuchen");
+    }
+}
+
+void InfoProtParser::btnAnalyseClick() {
+    try {
+        Ausgabe("");
+        Ausgabe("");
+        for (const Regel& r : RegelnLesen())
+            FehlerSuchen(r.typ, r.zeile, r.zusatzInfo, r.callStack, r.text, r.code);
+
+        int ohne = 0;
+        for (const TFehlerRec& rec : FFehlerList)
+            ohne += rec.FehlerTyp.empty();
+        Ausgabe("");
+        Ausgabe("");
+        Ausgabe(kOhneZuweisung + ": " + std::to_string(ohne));
+
+        // Codes that differ only in letter case count as one, shown as the first of them.
+        GermanCollator sortierung;
+        std::map<std::string, std::pair<std::string, int>> codes; // sort key -> code, count
+        for (const TFehlerRec& rec : FFehlerList) {
+            if (!rec.FehlerTyp.empty())
+                continue;
+            auto [it, neu] = codes.try_emplace(sortierung.SortKey(rec.FehlerCode), rec.FehlerCode, 0);
+            ++it->second.second;
+        }
+        for (const auto& [schluessel, code] : codes)
+            Ausgabe(code.first + ": " + std::to_string(code.second));
+
+        for (TFehlerRec& rec : FFehlerList)
+            if (rec.FehlerTyp.empty())
+                rec.FehlerTyp = kOhneZuweisung;
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "btnAnalyseClick");
+    }
+}
+
+bool InfoProtParser::btncsvExportzClick() {
+    const std::string kontext = kKlasse + "btncsvExportzClick";
+    int handle = -1;
+    if (!Programm().WorkStartTry(handle, kontext, 10))
+        return false;
+    try {
+        Auswerten();
+        btnAnalyseClick();
+
+        const std::string pfad = GetDirWwsByName(TQVRFolder::StaTemp, "INFOPROT.CSV", true);
+        // Written record by record: the collected errors can be large, a second copy of them
+        // as text lines is not needed.
+        ReplacingFileWriter datei(pfad);
+        datei.WriteLine(
+            "FEHLERTYP;FEHLERCODE;USER;PROGRAMM;DATUM;UHRZEIT;ERRORZEILE;ERRORTEXT;ZUSATZINFO;CALLSTACK");
+        std::string zeile;
+        for (const TFehlerRec& rec : FFehlerList) {
+            zeile.clear();
+            for (std::string_view feld : {std::string_view(rec.FehlerTyp), std::string_view(rec.FehlerCode),
+                                          std::string_view(rec.User), std::string_view(rec.Programm)}) {
+                zeile += CsvFeld(feld);
+                zeile += ';';
+            }
+            zeile += CsvFeld(DateToStr(rec.DateTime));
+            zeile += ';';
+            zeile += CsvFeld(TimeToStr(rec.DateTime));
+            for (std::string_view feld :
+                 {std::string_view(rec.Zeile), std::string_view(rec.Text), std::string_view(rec.ZusatzInfo),
+                  std::string_view(rec.CallStack)}) {
+                zeile += ';';
+                zeile += CsvFeld(feld);
+            }
+            datei.WriteLine(zeile);
+        }
+        datei.Commit();
+
+        Ausgabe("");
+        Ausgabe("");
+        Ausgabe("Der CSV-Export war erfolgreich.");
+        Ausgabe("Die Datei liegt unter " + pfad);
+    } catch (...) {
+        RegisterCurrentException(kontext);
+    }
+    Programm().WorkDone(handle);
+    return true;
+}
+
+} // namespace infemora

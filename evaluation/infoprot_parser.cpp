@@ -1,0 +1,425 @@
+// Reading the error entries of the info logs and collecting them.
+#include "evaluation/infoprot_parser.h"
+
+#include "evaluation/text_buffer.h"
+#include "evaluation/text_compare.h"
+#include "host/codec1252.h"
+#include "host/datetime.h"
+#include "host/directories.h"
+#include "host/errors.h"
+#include "host/fileutil.h"
+#include "host/messages.h"
+#include "host/program.h"
+
+#include <functional>
+
+namespace infemora {
+
+namespace {
+
+const std::string kKlasse = "TVKT_InfoProtParser.";
+
+constexpr std::string_view kTrenner = "-------------------------------------------";
+constexpr std::string_view kNoneMeldung = "NONE-Meldung";
+constexpr std::string_view kFehlerMeldung = "Fehler-Meldung";
+constexpr std::string_view kNaechsterEintrag = "## 20";
+
+// Files above this size are not loaded, except the log being written.
+constexpr std::int64_t kGroessteDatei = 15'000'000;
+
+std::uint32_t ZeilenHash(std::string_view zeile) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(zeile));
+}
+
+bool IstTrenner(std::string_view line) {
+    return Contains(line, kTrenner);
+}
+bool IstNaechsterEintrag(std::string_view line) {
+    return Contains(line, kNaechsterEintrag);
+}
+
+// Delphi's Copy: 1-based start, count; out-of-range parts give what is there.
+std::string_view Copy(std::string_view s, std::size_t index1, std::size_t count = std::string_view::npos) {
+    if (index1 < 1 || index1 > s.size())
+        return {};
+    return s.substr(index1 - 1, count);
+}
+
+int Zahl(std::string_view text) {
+    long long v = 0;
+    if (!TryStrToInt(text, v) || v < INT32_MIN || v > INT32_MAX)
+        throw EConvertError("'" + Win1252ToUtf8(text) + "' ist kein gültiger Integerwert");
+    return static_cast<int>(v);
+}
+
+std::string Verbinden(const std::vector<std::string_view>& teile) {
+    std::size_t n = 0;
+    for (auto t : teile)
+        n += t.size() + 2;
+    std::string out;
+    out.reserve(n > 0 ? n - 2 : 0);
+    for (std::size_t i = 0; i < teile.size(); ++i) {
+        if (i > 0)
+            out += "\r\n";
+        out += teile[i];
+    }
+    return out;
+}
+
+// Reading a line that the file does not have: the entry ends too early.
+[[noreturn]] void ZeileFehlt(const TFehlerRec& rec) {
+    throw EInfemora("Listenindex außerhalb des gültigen Bereichs: der Eintrag endet vor seinem Text (" +
+                    Win1252ToUtf8(rec.Zeile) + ")");
+}
+
+} // namespace
+
+InfoProtParser::InfoProtParser() = default;
+InfoProtParser::~InfoProtParser() = default;
+
+void InfoProtParser::Ausgabe(const std::string& line) {
+    if (OnAusgabeZeile)
+        OnAusgabeZeile(line);
+}
+
+void InfoProtParser::AusgabeLeeren() {
+    if (OnAusgabeLeeren)
+        OnAusgabeLeeren();
+}
+
+void InfoProtParser::FormCreate() {
+    try {
+        edtPfad = GetDirWwsByName(TQVRFolder::InfoProt, "", true);
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "FormCreate");
+    }
+    ZeitraumVorgeben();
+}
+
+void InfoProtParser::ZeitraumVorgeben() {
+    const TDateTime jetzt = qvr_Now();
+    edtDatumCSV_Von = DateToStr(jetzt.addDays(-10));
+    edtDatumCSV_Bis = DateToStr(jetzt);
+}
+
+const Lines& InfoProtParser::HilfeZeilen() {
+    static const Lines lines = {
+        "1. Das Verzeichnis ggf. anpassen.",
+        "2. Den Zeitraum, in welchem die Daten ausgewertet werden sollen, ggf. anpassen.  ",
+        "3. CSV-Export: Speichert INFOPROT.CSV im Statemp-Verzeichnis. ",
+        "    Diese kann mit Excel dann ausgewertet werden.",
+        "4. Fehler-Auswertung: Es wird automatisch im Statemp-Verzeichnis  eine txt-Datei",
+        "     (INFOPROT_Fehlerauswertung.txt) mit einer fertigen Auswertung erstellt. Diese",
+        "     enth\xE4lt das Datum, das Programm, den Fehlercode, den Callstack sowie die",
+        "     entsprechenden H\xE4ufigkeiten der Fehler (F\xFCr Informationen wie Benutzer, Uhrzeit, ",
+        "    Zusatzinfo, usw. kann in der CSV-Datei (siehe 5.) explizit nachgeschaut werden). ",
+        "5 .Differenz Start - Ende: Es wird automatisch die Anzahl der Protokollstarts eines ",
+        "    Programms sowie die der Protokollenden ermittelt und im Statemp-Verzeichnis  in ",
+        "    einer txt-Datei (INFOPROT_Differenz_Start_Ende.txt) ausgegeben. Dabei erfolgt ",
+        "    eine Sortierung nach Datum und Programm. Zudem wird auch der jeweilige ",
+        "    Benutzer angegeben.",
+    };
+    return lines;
+}
+
+bool InfoProtParser::SinnvolleZeitspanne() {
+    try {
+        return StrToDate(edtDatumCSV_Von) <= StrToDate(edtDatumCSV_Bis);
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "SinnvolleZeitspanne");
+        return false;
+    }
+}
+
+bool InfoProtParser::Datei_Parsen(const TSearchRec& SearchRec) {
+    try {
+        if (SearchRec.size > kGroessteDatei && SearchRec.name != "infoprot.tmp")
+            return false;
+        TDateTime ersterTag = StrToDate(edtDatumCSV_Von).dateOnly();
+        if (SearchRec.time < ersterTag)
+            return true;
+        Parse_InfoFile(IncludeTrailingPathDelimiter(edtPfad) + SearchRec.name);
+        return true;
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "Datei_Parsen");
+        return false;
+    }
+}
+
+void InfoProtParser::Parse_InfoFile(const std::string& FileName) {
+    try {
+        bool gelesen = false;
+        try {
+            TextBuffer lines = TextBuffer::Load(FileName);
+            // Entry starts are rare; jump from one to the next instead of testing every line.
+            // Each of the two texts is searched forward once over the whole file.
+            std::size_t naechstesNone = lines.Find(kNoneMeldung, 0);
+            std::size_t naechstesFehler = lines.Find(kFehlerMeldung, 0);
+            std::size_t index = 0;
+            while (index < lines.size()) {
+                if (naechstesNone < index)
+                    naechstesNone = lines.Find(kNoneMeldung, index);
+                if (naechstesFehler < index)
+                    naechstesFehler = lines.Find(kFehlerMeldung, index);
+                std::size_t treffer = std::min(naechstesNone, naechstesFehler);
+                if (treffer == std::string_view::npos)
+                    break;
+                index = lines.LineStartOf(treffer);
+                Fehler_Hinzufuegen(lines, index);
+            }
+            gelesen = true;
+        } catch (...) {
+            // A file that cannot be read is listed, not reported.
+            Info().ResetErrorSpezNoWrite();
+            FListeNichtGelesen.push_back(FileName);
+        }
+        if (gelesen)
+            Ausgabe(FileName);
+        Fortschritt->Pump();
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "Parse_InfoFile");
+    }
+}
+
+void InfoProtParser::Fehler_Hinzufuegen(const TextBuffer& Lines, std::size_t& Index) {
+    const std::size_t n = Lines.size();
+    const std::size_t start = Index;
+    std::size_t i = Index;
+    std::size_t next = 0;
+    // One line further; past the end it stays past the end.
+    auto weiter = [&](std::size_t pos) {
+        if (pos >= n)
+            return n + 1;
+        Lines.LineAt(pos, next);
+        return next;
+    };
+    try {
+        TFehlerRec rec;
+        if (i >= n)
+            ZeileFehlt(rec);
+        rec.Zeile = std::string(Lines.LineAt(i, next));
+        i = next;
+        while (i < n && !IstTrenner(Lines.LineAt(i, next)))
+            i = next;
+
+        // Call stack: the first line after the separator whatever it holds, then up to the
+        // next separator.
+        i = weiter(i);
+        if (i >= n)
+            ZeileFehlt(rec);
+        FTeile.clear();
+        FTeile.push_back(Lines.LineAt(i, next));
+        i = next;
+        while (i < n) {
+            std::string_view line = Lines.LineAt(i, next);
+            if (IstTrenner(line))
+                break;
+            FTeile.push_back(line);
+            i = next;
+        }
+        if (i >= n) {
+            // The file ends inside the call stack: the entry is still being written.
+            Index = i;
+            return;
+        }
+        rec.CallStack = Verbinden(FTeile);
+
+        i = weiter(i);
+        if (i >= n)
+            ZeileFehlt(rec);
+        FTeile.clear();
+        FTeile.push_back(Lines.LineAt(i, next));
+        i = next;
+        if (Contains(FTeile.front(), "Zusatzinfo:")) {
+            while (i < n) {
+                std::string_view line = Lines.LineAt(i, next);
+                if (IstTrenner(line))
+                    break;
+                FTeile.push_back(line);
+                i = next;
+            }
+            rec.ZusatzInfo = Verbinden(FTeile);
+            i = weiter(i);
+            if (i >= n)
+                ZeileFehlt(rec);
+            FTeile.clear();
+            FTeile.push_back(Lines.LineAt(i, next));
+            i = next;
+        }
+
+        // Message text: up to the time-stamp line of the next entry, without separator lines.
+        while (i < n) {
+            std::string_view line = Lines.LineAt(i, next);
+            if (IstNaechsterEintrag(line))
+                break;
+            if (!IstTrenner(line))
+                FTeile.push_back(line);
+            i = next;
+        }
+        std::string_view naechsteKopfzeile;
+        const bool hatNaechste = i < n;
+        if (hatNaechste)
+            naechsteKopfzeile = Lines.LineAt(i, next);
+        rec.Text = Verbinden(FTeile);
+        Index = i;
+
+        Kopfzeile_Zerlegen(rec);
+        Klassifizieren(std::move(rec), hatNaechste, naechsteKopfzeile);
+    } catch (...) {
+        Index = i > start ? i : weiter(start);
+        RegisterCurrentException(kKlasse + "Fehler_Hinzufuegen");
+    }
+}
+
+void InfoProtParser::Kopfzeile_Zerlegen(TFehlerRec& rec) {
+    std::string_view z = rec.Zeile;
+    std::size_t p = z.find("## ");
+    std::string_view s = p != std::string_view::npos ? z.substr(p + 3) : Copy(z, 3);
+
+    const int jahr = Zahl(Copy(s, 1, 4));
+    const int monat = Zahl(Copy(s, 5, 2));
+    const int tag = Zahl(Copy(s, 7, 2));
+    const int stunde = Zahl(Copy(s, 10, 2));
+    const int minute = Zahl(Copy(s, 12, 2));
+    const int sekunde = Zahl(Copy(s, 14, 2));
+    rec.DateTime = EncodeDate(jahr, monat, tag) + EncodeTime(stunde, minute, sekunde, 0);
+
+    s = Copy(s, 17);
+    std::size_t blank = s.find(' ');
+    if (blank != std::string_view::npos) {
+        rec.User = std::string(s.substr(0, blank));
+        s = s.substr(blank + 1);
+    } else {
+        rec.User.clear();
+    }
+    if (s.substr(0, 4) == "(Rec") {
+        std::size_t klammer = s.find(')');
+        if (klammer != std::string_view::npos) {
+            rec.User += ' ';
+            rec.User += s.substr(0, klammer + 1);
+            s = Copy(s, klammer + 3);
+        }
+    }
+    blank = s.find(' ');
+    rec.Programm = blank != std::string_view::npos ? std::string(s.substr(0, blank)) : std::string();
+
+    std::size_t m = s.find("Meldung: ");
+    std::string_view code = m != std::string_view::npos ? s.substr(m + 9) : Copy(s, 9);
+    rec.FehlerCode = std::string(TrimBlanks(code));
+}
+
+void InfoProtParser::Klassifizieren(TFehlerRec&& rec, bool hatNaechste, std::string_view naechste) {
+    if (Contains(rec.Text, "Das Programm wurde wegen eines Fehlers beendet.")) {
+        ++FIgnorierteFehler;
+    } else if (hatNaechste && Contains(naechste, "zur\xFC"
+                                                 "ckgesetzt mit ResetErrorSpez")) {
+        ++FResetError;
+    } else if (Contains(rec.FehlerCode, "STANDARD.993") &&
+               Contains(rec.Text, "Die Buchung konnte wegen eines Fehlers nicht korrekt abgeschl")) {
+        ++FIgnoriert993Fehler;
+    } else if (Contains(rec.FehlerCode, "STANDARD.30") && hatNaechste &&
+               Contains(naechste, "Antwort=Unbekannt")) {
+        ++FMenuGeschlossen;
+    } else if (IstDoppelt(rec.Zeile)) {
+        ++FDoppeltError;
+    } else {
+        // IstDoppelt has just brought the table up to date with the list.
+        ZeilenIndexEintragen(ZeilenHash(rec.Zeile), static_cast<std::size_t>(FFehlerList.Count()));
+        FFehlerList.Add(std::move(rec));
+    }
+}
+
+void InfoProtParser::ZeilenIndexEintragen(std::uint32_t hash, std::size_t index) {
+    if ((FZeilenIndexAnzahl + 1) * 2 > FZeilenIndex.size()) {
+        // Grow at half load; the stored hash bits are enough to place every entry again.
+        std::vector<std::uint64_t> alt;
+        alt.swap(FZeilenIndex);
+        FZeilenIndex.assign(std::max<std::size_t>(64, alt.size() * 2), 0);
+        const std::size_t maske = FZeilenIndex.size() - 1;
+        for (std::uint64_t eintrag : alt) {
+            if (eintrag == 0)
+                continue;
+            std::size_t pos = static_cast<std::uint32_t>(eintrag >> 32) & maske;
+            while (FZeilenIndex[pos] != 0)
+                pos = (pos + 1) & maske;
+            FZeilenIndex[pos] = eintrag;
+        }
+    }
+    const std::size_t maske = FZeilenIndex.size() - 1;
+    std::size_t pos = hash & maske;
+    while (FZeilenIndex[pos] != 0)
+        pos = (pos + 1) & maske;
+    FZeilenIndex[pos] = (static_cast<std::uint64_t>(hash) << 32) | static_cast<std::uint64_t>(index + 1);
+    ++FZeilenIndexAnzahl;
+}
+
+void InfoProtParser::ZeilenIndexNeuAufbauen() {
+    FZeilenIndex.clear();
+    FZeilenIndexAnzahl = 0;
+    for (int k = 0; k < FFehlerList.Count(); ++k)
+        ZeilenIndexEintragen(ZeilenHash(FFehlerList[k].Zeile), static_cast<std::size_t>(k));
+    FZeilenIndexGueltig = true;
+}
+
+// Same answer as a scan of the whole list for an equal header line, without the scan.
+bool InfoProtParser::IstDoppelt(const std::string& zeile) {
+    if (!FZeilenIndexGueltig || FZeilenIndexAnzahl != static_cast<std::size_t>(FFehlerList.Count()))
+        ZeilenIndexNeuAufbauen();
+    if (FZeilenIndex.empty())
+        return false;
+    const std::uint32_t hash = ZeilenHash(zeile);
+    const std::size_t maske = FZeilenIndex.size() - 1;
+    for (std::size_t pos = hash & maske; FZeilenIndex[pos] != 0; pos = (pos + 1) & maske) {
+        const std::uint64_t eintrag = FZeilenIndex[pos];
+        if (static_cast<std::uint32_t>(eintrag >> 32) == hash &&
+            FFehlerList[static_cast<int>((eintrag & 0xFFFFFFFFu) - 1)].Zeile == zeile)
+            return true;
+    }
+    return false;
+}
+
+int InfoProtParser::Fehler_Vergleichen(const TFehlerRec& a, const TFehlerRec& b) {
+    int r = CompareTextAscii(a.FehlerCode, b.FehlerCode);
+    return r != 0 ? r : CompareTextAscii(a.Text, b.Text);
+}
+
+void InfoProtParser::Auswerten() {
+    try {
+        if (!SinnvolleZeitspanne()) {
+            Info().ShowDlgMeldung(Programm().programId(), 1002);
+            return;
+        }
+        AusgabeLeeren();
+        FFehlerList.Clear();
+        std::vector<std::uint64_t>().swap(FZeilenIndex);
+        FZeilenIndexAnzahl = 0;
+        FZeilenIndexGueltig = true;
+        FIgnorierteFehler = 0;
+        FIgnoriert993Fehler = 0;
+        FResetError = 0;
+        FDoppeltError = 0;
+        FMenuGeschlossen = 0;
+
+        TDirExplorer suche(IncludeTrailingPathDelimiter(edtPfad), "*", TDirExplorer::NormalFiles);
+        suche.OnFileFound = [this](const TSearchRec& rec, const std::string&) { Datei_Parsen(rec); };
+        suche.Execute();
+
+        FFehlerList.Sort(&InfoProtParser::Fehler_Vergleichen);
+        FZeilenIndexGueltig = false; // the indices moved with the sort
+
+        Ausgabe("Das Programm wurde... " + std::to_string(FIgnorierteFehler));
+        Ausgabe("Men\xFC geschlossen --> Programm beendet " + std::to_string(FMenuGeschlossen));
+        Ausgabe("Die Buchung konnte wegen eines Fehlers nicht korrekt... " +
+                std::to_string(FIgnoriert993Fehler));
+        Ausgabe("Zur\xFC"
+                "ckgesetzte Fehler: " +
+                std::to_string(FResetError));
+        Ausgabe("Doppelte Fehler: " + std::to_string(FDoppeltError));
+        Ausgabe("Restliche Fehleranzahl: " + std::to_string(FFehlerList.Count()));
+    } catch (...) {
+        FZeilenIndexGueltig = false;
+        RegisterCurrentException(kKlasse + "Auswerten");
+    }
+}
+
+} // namespace infemora

@@ -1,0 +1,109 @@
+// The evaluation's file buffer must see the same lines as the host's text file loading.
+#include "evaluation/text_buffer.h"
+#include "evaluation/text_compare.h"
+#include "host/errors.h"
+#include "host/fileutil.h"
+#include "host/textfile.h"
+#include "support/test_env.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace infemora;
+using namespace std::string_literals;
+
+namespace {
+
+Lines AlleZeilen(const TextBuffer& b) {
+    Lines out;
+    std::size_t next = 0;
+    for (std::size_t pos = 0; pos < b.size(); pos = next)
+        out.emplace_back(b.LineAt(pos, next));
+    return out;
+}
+
+} // namespace
+
+TEST(TextBuffer, LinesAsTheHostSplitsThem) {
+    const std::string faelle[] = {
+        "",
+        "a",
+        "a\r\n",
+        "a\r\nb",
+        "a\nb\n",
+        "a\rb\r",
+        "\r\n\r\n",
+        "a\r\r\nb",
+        "a\n\rb",
+        "\n",
+        "\r",
+        "x\r\n\r\ny\r\n",
+        "\xEF\xBB\xBF"
+        "a\xC3\xBC\r\nb",
+        "\xFF\xFE"
+        "a\0\r\0\n\0\xFC\0"s,
+        "\xFE\xFF\0a\0\n"s,
+    };
+    for (const auto& bytes : faelle) {
+        testenv::TempSite site;
+        site.writeFile(site.path("datei"), bytes);
+        EXPECT_EQ(AlleZeilen(TextBuffer::Load(site.path("datei"))), LoadTextFile(site.path("datei")))
+            << bytes;
+        EXPECT_EQ(AlleZeilen(TextBuffer::FromBytes(bytes)), DecodeTextBytes(bytes)) << bytes;
+    }
+}
+
+TEST(TextBuffer, LineStartAndSearch) {
+    TextBuffer b = TextBuffer::FromBytes("eins\r\nzwei drei\rvier\nf\xFC"
+                                         "nf");
+    EXPECT_EQ(b.LineStartOf(0), 0u);
+    EXPECT_EQ(b.LineStartOf(b.Find("drei", 0)), 6u);
+    EXPECT_EQ(b.LineStartOf(b.Find("vier", 0)), 16u);
+    EXPECT_EQ(b.Find("eins", 1), std::string_view::npos);
+    EXPECT_EQ(b.Find("f", 100), std::string_view::npos);
+    TextBuffer moved = std::move(b);
+    std::size_t next;
+    EXPECT_EQ(moved.LineAt(moved.LineStartOf(moved.Find("\xFC", 0)), next), "f\xFC"
+                                                                            "nf");
+}
+
+TEST(TextBuffer, MissingFileOrFolderFails) {
+    testenv::TempSite site;
+    EXPECT_THROW(TextBuffer::Load(site.path("fehlt")), EFileError);
+    EXPECT_THROW(TextBuffer::Load(site.logDir()), EFileError);
+}
+
+TEST(ReplacingFileWriter, TargetChangesOnlyOnCommit) {
+    testenv::TempSite site;
+    const std::string ziel = site.path("ziel.txt");
+    site.writeFile(ziel, "alt");
+    {
+        ReplacingFileWriter w(ziel);
+        w.WriteLine("neu");
+    } // abandoned
+    EXPECT_EQ(site.readFile(ziel), "alt");
+    {
+        ReplacingFileWriter w(ziel);
+        std::string gross(3 << 20, 'x'); // larger than the write buffer
+        w.WriteLine("kopf");
+        w.Write(gross);
+        w.WriteLine("");
+        w.Commit();
+        EXPECT_EQ(site.readFile(ziel), "kopf\r\n" + gross + "\r\n");
+    }
+    int dateien = 0;
+    for (const auto& e : std::filesystem::directory_iterator(site.root()))
+        dateien += e.is_regular_file();
+    EXPECT_EQ(dateien, 1); // no temp file left beside it
+}
+
+TEST(TextVergleich, CompareTextAndTrim) {
+    EXPECT_EQ(CompareTextAscii("abc", "ABC"), 0);
+    EXPECT_LT(CompareTextAscii("ab", "abc"), 0);
+    EXPECT_LT(CompareTextAscii("a", "_"), 0);    // as upper case: 'A' before '_'
+    EXPECT_LT(CompareTextAscii("Z", "\xE4"), 0); // other bytes unsigned
+    EXPECT_NE(CompareTextAscii("\xC4", "\xE4"), 0);
+    EXPECT_EQ(TrimBlanks(" \t\x01x y\r\n"), "x y");
+    EXPECT_TRUE(ContainsUpperAscii("Standard.993", "STANDARD.9"));
+    EXPECT_FALSE(ContainsUpperAscii("\xE4rger", "\xC4RGER"));
+}
