@@ -166,6 +166,8 @@ void WriteMenuLog(const std::string& path, const GenParams& p, TDateTime firstDa
     WriteLines(path, lines);
 }
 
+} // namespace
+
 void WriteRuleFile(const std::string& path) {
     WriteLines(path, {
                          "[Buchungsabbruch]",
@@ -189,8 +191,6 @@ void WriteRuleFile(const std::string& path) {
                          W("TEXT=beschädigt"),
                      });
 }
-
-} // namespace
 
 void WriteSettingsFile(const std::string& file, const std::string& root) {
     const std::string r = ExpandFileName(root);

@@ -39,6 +39,9 @@ void WriteEvalBench(const std::string& dir, int files, std::int64_t fileBytes, d
 // JSON object a line, in booking order.
 void WriteBookingsJsonl(const std::string& file, int count, int records, const GenParams& p);
 
+// The rule file "infopars.ini" of the demo site: a few rules over every kind of criterion.
+void WriteRuleFile(const std::string& file);
+
 // The settings file of a site whose folders lie under `root`.
 void WriteSettingsFile(const std::string& file, const std::string& root);
 

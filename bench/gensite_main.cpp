@@ -100,6 +100,10 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     AddCommon(book, bookC);
 
+    std::string rulesFile;
+    auto* rules = app.add_subcommand("rules", "the rule file infopars.ini of the demo site");
+    rules->add_option("FILE", rulesFile, "target file")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -123,6 +127,9 @@ int main(int argc, char** argv) {
         } else if (*book) {
             gensite::WriteBookingsJsonl(bookFile, count, records, Params(bookC));
             Summary("bookings", bookFile, elapsed());
+        } else if (*rules) {
+            gensite::WriteRuleFile(rulesFile);
+            Summary("rule file", rulesFile, elapsed());
         }
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
