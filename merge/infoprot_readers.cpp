@@ -1,0 +1,506 @@
+#include "merge/infoprot_readers.h"
+
+#include "host/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace infemora {
+
+namespace {
+
+std::string errnoText() {
+    return std::strerror(errno);
+}
+
+// Finds line ends in one piece of text, remembering where the next CR and LF lie so that a text
+// with only one kind of line end is not searched again and again for the other.
+class EolFinder {
+public:
+    void reset() { nlKnown_ = crKnown_ = false; }
+    std::size_t find(const char* base, std::size_t from, std::size_t size) {
+        if (!nlKnown_ || nl_ < from) {
+            auto* q = static_cast<const char*>(std::memchr(base + from, '\n', size - from));
+            nl_ = q ? static_cast<std::size_t>(q - base) : size;
+            nlKnown_ = true;
+        }
+        if (!crKnown_ || cr_ < from) {
+            auto* q = static_cast<const char*>(std::memchr(base + from, '\r', size - from));
+            cr_ = q ? static_cast<std::size_t>(q - base) : size;
+            crKnown_ = true;
+        }
+        return std::min(nl_, cr_);
+    }
+
+private:
+    std::size_t nl_ = 0, cr_ = 0;
+    bool nlKnown_ = false, crKnown_ = false;
+};
+
+constexpr std::size_t kMinBuffer = 64 * 1024;
+constexpr std::size_t kMaxBuffer = 1024 * 1024;
+constexpr std::size_t kBufferBudget = 16 * 1024 * 1024;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+void CrLfCopier::Feed(const char* data, std::size_t size) {
+    std::size_t pos = 0;
+    if (pendingCr_ && size > 0) {
+        pendingCr_ = false;
+        if (data[0] == '\n')
+            pos = 1;
+    }
+    EolFinder finder;
+    std::size_t run = pos; // start of text not yet passed on
+    while (pos < size) {
+        std::size_t t = finder.find(data, pos, size);
+        if (t == size)
+            break;
+        ++lines_;
+        if (data[t] == '\r' && t + 1 < size && data[t + 1] == '\n') {
+            pos = t + 2; // already CR LF: stays in the run
+            continue;
+        }
+        sink_.Append(data + run, t - run);
+        sink_.Append("\r\n", 2);
+        if (data[t] == '\r' && t + 1 == size)
+            pendingCr_ = true;
+        pos = run = t + 1;
+    }
+    if (run < size)
+        sink_.Append(data + run, size - run);
+    if (size > 0)
+        midLine_ = pos < size; // the piece ended inside a line
+}
+
+void CrLfCopier::Finish() {
+    if (midLine_) {
+        sink_.Append("\r\n", 2);
+        ++lines_;
+    }
+    midLine_ = false;
+    pendingCr_ = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+InfoStream::InfoStream(std::string path, std::int64_t* totalRead)
+    : path_(std::move(path)), totalRead_(totalRead) {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EFileError("Datei " + path_ + " kann nicht gelesen werden");
+    }
+    sizeAtOpen_ = st.st_size;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+}
+
+InfoStream::~InfoStream() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void InfoStream::allocate(std::size_t capacity) {
+    if (cap_ == capacity && buf_)
+        return;
+    buf_ = std::make_unique<char[]>(capacity);
+    cap_ = capacity;
+    beg_ = end_ = 0;
+}
+
+InfoStream::Fill InfoStream::fill() {
+    if (eof_)
+        return Fill::Eof;
+    if (beg_ == end_) {
+        bufOffset_ += static_cast<std::int64_t>(beg_);
+        beg_ = end_ = 0;
+    } else if (beg_ > 0 && cap_ - end_ < cap_ / 4) {
+        // Keep reads large: move the unread bytes to the front first.
+        std::memmove(buf_.get(), buf_.get() + beg_, end_ - beg_);
+        bufOffset_ += static_cast<std::int64_t>(beg_);
+        end_ -= beg_;
+        beg_ = 0;
+    }
+    if (end_ == cap_)
+        return Fill::Full;
+    for (;;) {
+        ssize_t r = ::read(fd_, buf_.get() + end_, cap_ - end_);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Lesen von " + path_ + " fehlgeschlagen: " + errnoText());
+        }
+        if (r == 0) {
+            eof_ = true;
+            return Fill::Eof;
+        }
+        end_ += static_cast<std::size_t>(r);
+        bytesRead_ += r;
+        *totalRead_ += r;
+        return Fill::Got;
+    }
+}
+
+std::size_t InfoStream::readAt(std::int64_t offset, char* dst, std::size_t size) {
+    for (;;) {
+        ssize_t r = ::pread(fd_, dst, size, offset);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Lesen von " + path_ + " fehlgeschlagen: " + errnoText());
+        }
+        return static_cast<std::size_t>(r);
+    }
+}
+
+void InfoStream::skipTo(std::int64_t offset) {
+    std::int64_t bufEnd = bufOffset_ + static_cast<std::int64_t>(end_);
+    if (offset <= bufEnd) {
+        beg_ = static_cast<std::size_t>(offset - bufOffset_);
+        return;
+    }
+    if (::lseek(fd_, offset, SEEK_SET) < 0)
+        throw EFileError("Lesen von " + path_ + " fehlgeschlagen: " + errnoText());
+    bytesRead_ += offset - bufEnd;
+    *totalRead_ += offset - bufEnd;
+    bufOffset_ = offset;
+    beg_ = end_ = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TBufferedFileStreams::Add(const std::string& path) {
+    streams_.push_back(std::make_unique<InfoStream>(path, &totalRead_));
+}
+
+void TBufferedFileStreams::Clear() {
+    streams_.clear();
+    totalRead_ = 0;
+}
+
+std::int64_t TBufferedFileStreams::TotalBytes() const {
+    std::int64_t sum = 0;
+    for (const auto& s : streams_)
+        sum += s->sizeAtOpen();
+    return sum;
+}
+
+void TBufferedFileStreams::AllocateBuffers() {
+    std::size_t size = bufferBytes_;
+    if (size == 0) {
+        size = streams_.empty() ? kMaxBuffer : kBufferBudget / streams_.size();
+        size = std::clamp(size, kMinBuffer, kMaxBuffer);
+    }
+    // A line start must fit to be recognised.
+    size = std::max<std::size_t>(size, 2 * ZeitstempelLaenge);
+    for (auto& s : streams_)
+        s->allocate(size);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool TInfoProtReader::NextEntry() {
+    has_ = huge_ = last_ = false;
+    size_ = 0;
+    stampLen_ = 0;
+    InfoStream& s = *s_;
+    if (s.beg_ == s.end_ && s.fill() != InfoStream::Fill::Got) {
+        if (s.consumedTo_ < 0)
+            s.consumedTo_ = s.offsetOfBeg();
+        return false;
+    }
+    start_ = s.offsetOfBeg();
+    if (!scanInBuffer())
+        scanByReadingAhead();
+    has_ = true;
+    return true;
+}
+
+bool TInfoProtReader::scanInBuffer() {
+    InfoStream& s = *s_;
+    EolFinder finder;
+    std::size_t rel = 0; // start of the current line, counted from the entry start
+    bool first = true;
+    bool stampFound = false;
+    for (;;) {
+        const char* base = s.buf_.get() + s.beg_;
+        const std::size_t avail = s.end_ - s.beg_;
+        auto more = [&]() -> bool {
+            InfoStream::Fill f = s.fill();
+            finder.reset();
+            return f != InfoStream::Fill::Full;
+        };
+        if (rel == avail) {
+            if (!s.eof_) {
+                if (!more())
+                    return false;
+                continue;
+            }
+            last_ = true;
+            break;
+        }
+        std::size_t t = finder.find(base, rel, avail);
+        std::size_t next;
+        if (t == avail) {
+            if (!s.eof_) {
+                if (!more())
+                    return false;
+                continue;
+            }
+            next = avail; // last line without a line end
+        } else if (base[t] == '\r') {
+            if (t + 1 == avail && !s.eof_) {
+                if (!more())
+                    return false;
+                continue;
+            }
+            next = t + 1 < avail && base[t + 1] == '\n' ? t + 2 : t + 1;
+        } else {
+            next = t + 1;
+        }
+        std::string_view line(base + rel, t - rel);
+        if (!first && IstStartZeile(line))
+            break;
+        if (!stampFound && IstZeitstempelZeile(line)) {
+            stampFound = true;
+            stampLen_ = std::min(line.size(), ZeitstempelLaenge);
+            std::memcpy(stampLine_, line.data(), stampLen_);
+        }
+        first = false;
+        rel = next;
+    }
+    size_ = rel;
+    endOffset_ = start_ + static_cast<std::int64_t>(rel);
+    assignKey(stampFound);
+    return true;
+}
+
+void TInfoProtReader::scanByReadingAhead() {
+    // The entry does not fit into the buffer: read ahead from its start with a line automaton
+    // that keeps only the first characters of each line.
+    huge_ = true;
+    std::vector<char> block(256 * 1024);
+    char prefix[ZeitstempelLaenge];
+    std::size_t plen = 0;
+    bool first = true, pendingCr = false, stampFound = false;
+    std::int64_t lineStart = start_;
+    std::int64_t off = start_;
+    stampLen_ = 0;
+    for (;;) {
+        std::size_t n = s_->readAt(off, block.data(), block.size());
+        if (n == 0)
+            break;
+        for (std::size_t i = 0; i < n; ++i) {
+            char c = block[i];
+            std::int64_t o = off + static_cast<std::int64_t>(i);
+            if (pendingCr) {
+                pendingCr = false;
+                if (c == '\n') {
+                    lineStart = o + 1;
+                    continue;
+                }
+            }
+            if (c == '\r' || c == '\n') {
+                std::string_view line(prefix, plen);
+                if (!stampFound && IstZeitstempelZeile(line)) {
+                    stampFound = true;
+                    stampLen_ = plen;
+                    std::memcpy(stampLine_, prefix, plen);
+                }
+                first = false;
+                plen = 0;
+                pendingCr = c == '\r';
+                lineStart = o + 1;
+                continue;
+            }
+            if (plen < ZeitstempelLaenge) {
+                prefix[plen++] = c;
+                if (plen == 7 && !first && IstStartZeile(std::string_view(prefix, plen))) {
+                    endOffset_ = lineStart;
+                    assignKey(stampFound);
+                    return;
+                }
+            }
+        }
+        off += static_cast<std::int64_t>(n);
+    }
+    // End of the file: an unfinished last line still counts.
+    if (off > lineStart && !stampFound && IstZeitstempelZeile(std::string_view(prefix, plen))) {
+        stampFound = true;
+        stampLen_ = plen;
+        std::memcpy(stampLine_, prefix, plen);
+    }
+    endOffset_ = off;
+    last_ = true;
+    assignKey(stampFound);
+}
+
+void TInfoProtReader::assignKey(bool stampFound) {
+    if (!stampFound) {
+        art_ = StempelArt::Keiner;
+        stampLen_ = 0;
+    } else if (TryZeitstempelAusZeile(std::string_view(stampLine_, stampLen_), stamp_, datumsCache_)) {
+        art_ = StempelArt::Gueltig;
+        prevKey_ = stamp_.ms;
+    } else {
+        art_ = StempelArt::Ungueltig;
+    }
+    key_ = prevKey_;
+}
+
+std::optional<std::string_view> TInfoProtReader::ZeitstempelZeile() const {
+    if (art_ == StempelArt::Keiner)
+        return std::nullopt;
+    return std::string_view(stampLine_, stampLen_);
+}
+
+std::vector<std::string> TInfoProtReader::Lines() const {
+    if (!has_)
+        return {};
+    if (!huge_)
+        return SplitLines(std::string_view(s_->buf_.get() + s_->beg_, size_));
+    std::string text(static_cast<std::size_t>(endOffset_ - start_), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        std::size_t n =
+            s_->readAt(start_ + static_cast<std::int64_t>(got), text.data() + got, text.size() - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    text.resize(got);
+    return SplitLines(text);
+}
+
+std::int64_t TInfoProtReader::CopyTo(IEntrySink& sink) {
+    if (!has_)
+        return 0;
+    has_ = false;
+    InfoStream& s = *s_;
+    CrLfCopier copier(sink);
+    if (!huge_) {
+        copier.Feed(s.buf_.get() + s.beg_, size_);
+        s.beg_ += size_;
+    } else {
+        for (;;) {
+            std::int64_t remaining = endOffset_ - s.offsetOfBeg();
+            if (remaining <= 0)
+                break;
+            if (s.beg_ == s.end_ && s.fill() == InfoStream::Fill::Eof)
+                break; // the file shrank meanwhile
+            std::size_t n = std::min<std::size_t>(s.end_ - s.beg_, static_cast<std::size_t>(remaining));
+            copier.Feed(s.buf_.get() + s.beg_, n);
+            s.beg_ += n;
+        }
+    }
+    copier.Finish();
+    if (last_)
+        finishFile();
+    return copier.lines();
+}
+
+void TInfoProtReader::finishFile() {
+    // Whatever was appended to the log after it was scanned is not part of this run.
+    s_->eof_ = true;
+    s_->beg_ = s_->end_;
+    s_->consumedTo_ = endOffset_;
+}
+
+void TInfoProtReader::Skip() {
+    if (!has_)
+        return;
+    has_ = false;
+    InfoStream& s = *s_;
+    if (!huge_)
+        s.beg_ += size_;
+    else
+        s.skipTo(endOffset_);
+    if (last_)
+        finishFile();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool TParallelReader::before(std::size_t a, std::size_t b) const {
+    std::int64_t ka = readers_[a].Key(), kb = readers_[b].Key();
+    return ka != kb ? ka < kb : a < b;
+}
+
+void TParallelReader::pushHead(std::size_t i) {
+    heap_.push_back(i);
+    std::push_heap(heap_.begin(), heap_.end(), [this](std::size_t a, std::size_t b) { return before(b, a); });
+}
+
+void TParallelReader::popEarliest() {
+    if (heap_.empty()) {
+        current_ = -1;
+        return;
+    }
+    std::pop_heap(heap_.begin(), heap_.end(), [this](std::size_t a, std::size_t b) { return before(b, a); });
+    current_ = static_cast<std::ptrdiff_t>(heap_.back());
+    heap_.pop_back();
+}
+
+void TParallelReader::prime(std::size_t i) {
+    primed_[i] = true;
+    if (readers_[i].NextEntry())
+        pushHead(i);
+}
+
+void TParallelReader::Start() {
+    readers_.clear();
+    heap_.clear();
+    current_ = -1;
+    streams_.AllocateBuffers();
+    readers_.reserve(streams_.Count());
+    for (std::size_t i = 0; i < streams_.Count(); ++i)
+        readers_.emplace_back(streams_[i]);
+    primed_.assign(readers_.size(), false);
+    for (std::size_t i = 0; i < readers_.size(); ++i)
+        prime(i);
+    popEarliest();
+}
+
+void TParallelReader::Advance() {
+    if (current_ < 0) {
+        popEarliest();
+        return;
+    }
+    auto i = static_cast<std::size_t>(current_);
+    TInfoProtReader& r = readers_[i];
+    r.Skip();
+    if (r.NextEntry()) {
+        // Most often the same file goes on: no need to touch the heap then.
+        if (heap_.empty() || before(i, heap_.front()))
+            return;
+        pushHead(i);
+    }
+    popEarliest();
+}
+
+void TParallelReader::Recover() {
+    if (current_ >= 0)
+        return;
+    for (std::size_t i = 0; i < readers_.size(); ++i)
+        if (!primed_[i])
+            prime(i);
+}
+
+bool TParallelReader::GetEos() const {
+    if (current_ < 0)
+        return heap_.empty();
+    return heap_.empty() && readers_[static_cast<std::size_t>(current_)].IsLast();
+}
+
+} // namespace infemora

@@ -1,0 +1,187 @@
+#include "merge/merge_output.h"
+
+#include "host/errors.h"
+#include "host/fileutil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace infemora {
+
+namespace {
+
+std::string errnoText() {
+    return std::strerror(errno);
+}
+
+void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Schreiben in " + path + " fehlgeschlagen: " + errnoText());
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+// A new file under the name; an older one is unlinked rather than rewritten, so that a view
+// still reading it keeps a consistent text.
+int createFresh(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw EFileError("Datei " + path + " kann nicht angelegt werden: " + errnoText());
+    return fd;
+}
+
+} // namespace
+
+MergeOutput::MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes)
+    : tempPath_(std::move(tempPath)), spillPath_(tempPath_ + ".teil"), writeBytes_(writeBytes),
+      spillBytes_(spillBytes) {
+    buf_.reserve(writeBytes_ + spillBytes_ + 64 * 1024);
+}
+
+MergeOutput::~MergeOutput() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (spillFd_ >= 0) {
+        ::close(spillFd_);
+        ::unlink(spillPath_.c_str());
+    }
+}
+
+void MergeOutput::Append(const char* data, std::size_t size) {
+    buf_.append(data, size);
+    if (buf_.size() - mark_ <= spillBytes_)
+        return;
+    if (mayStartPart_) {
+        spillPending();
+    } else {
+        // This batch goes into the current temp file in any case.
+        mark_ = buf_.size();
+        writeCommitted();
+    }
+}
+
+void MergeOutput::ensureTemp() {
+    if (fd_ >= 0)
+        return;
+    if (!tempStarted_) {
+        fd_ = createFresh(tempPath_);
+        tempStarted_ = true;
+        return;
+    }
+    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd_ < 0)
+        throw EFileError("Datei " + tempPath_ + " kann nicht geöffnet werden: " + errnoText());
+}
+
+void MergeOutput::writeCommitted() {
+    if (mark_ == 0)
+        return;
+    ensureTemp();
+    writeAll(fd_, buf_.data(), mark_, tempPath_);
+    buf_.erase(0, mark_);
+    mark_ = 0;
+}
+
+void MergeOutput::spillPending() {
+    if (spillFd_ < 0)
+        spillFd_ = createFresh(spillPath_);
+    writeAll(spillFd_, buf_.data() + mark_, buf_.size() - mark_, spillPath_);
+    buf_.resize(mark_);
+}
+
+void MergeOutput::appendSpillToTemp() {
+    if (spillFd_ < 0)
+        return;
+    writeCommitted();
+    ensureTemp();
+    // The spill file was opened for writing only; read it through a second descriptor.
+    int in = ::open(spillPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        throw EFileError("Datei " + spillPath_ + " kann nicht gelesen werden: " + errnoText());
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        ssize_t r = ::read(in, block.data(), block.size());
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            ::close(in);
+            throw EFileError("Datei " + spillPath_ + " kann nicht gelesen werden: " + errnoText());
+        }
+        if (r == 0)
+            break;
+        try {
+            writeAll(fd_, block.data(), static_cast<std::size_t>(r), tempPath_);
+        } catch (...) {
+            ::close(in);
+            throw;
+        }
+    }
+    ::close(in);
+    ::close(spillFd_);
+    spillFd_ = -1;
+    ::unlink(spillPath_.c_str());
+}
+
+void MergeOutput::closeTemp(bool sync) {
+    ensureTemp();
+    int fd = fd_;
+    fd_ = -1;
+    if (sync && ::fsync(fd) != 0) {
+        ::close(fd);
+        throw EFileError("Datei " + tempPath_ +
+                         " kann nicht auf die Platte geschrieben werden: " + errnoText());
+    }
+    if (::close(fd) != 0)
+        throw EFileError("Schließen von " + tempPath_ + " fehlgeschlagen: " + errnoText());
+}
+
+bool MergeOutput::EndBatch(const std::string* partPath) {
+    bool ok = true;
+    if (partPath) {
+        writeCommitted();
+        closeTemp(true);
+        ok = RenameNoReplace(tempPath_, *partPath);
+        if (ok) {
+            tempStarted_ = false;
+            if (spillFd_ >= 0) {
+                ::close(spillFd_);
+                spillFd_ = -1;
+                // The spilled start of this batch becomes the new temp file.
+                if (RenameNoReplace(spillPath_, tempPath_)) {
+                    tempStarted_ = true;
+                } else {
+                    spillFd_ = ::open(spillPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+                    if (spillFd_ < 0)
+                        throw EFileError("Datei " + spillPath_ +
+                                         " kann nicht geöffnet werden: " + errnoText());
+                    appendSpillToTemp();
+                }
+            }
+        }
+    }
+    appendSpillToTemp();
+    mark_ = buf_.size();
+    if (mark_ >= writeBytes_)
+        writeCommitted();
+    return ok;
+}
+
+void MergeOutput::Finish(bool sync) {
+    appendSpillToTemp();
+    mark_ = buf_.size();
+    writeCommitted();
+    closeTemp(sync);
+}
+
+} // namespace infemora
