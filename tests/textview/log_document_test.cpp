@@ -141,13 +141,6 @@ TEST_F(LogDocumentFile, FailedOpenLeavesTheDocumentEmpty) {
     EXPECT_EQ(doc_.lineCount(), 0);
 }
 
-TEST_F(LogDocumentFile, ClearClosesTheFile) {
-    doc_.clear();
-    EXPECT_EQ(doc_.lineCount(), 0);
-    EXPECT_FALSE(doc_.isFileBacked());
-    EXPECT_EQ(doc_.path(), "");
-}
-
 TEST(LogDocumentEncoding, FileWithByteOrderMarkIsConvertedToWindows1252) {
     testenv::TempSite site;
     const std::string path = site.path("utf8.txt");
