@@ -20,9 +20,14 @@ void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei) {
         TMemoryStream text;
         try {
             UnzipStream(text, *blob);
-            if (text.Bytes().find('\0') != std::string::npos)
+            // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
+            const std::string& bytes = text.Bytes();
+            const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+                                bytes.starts_with("\xFE\xFF");
+            if (!mitBom && bytes.find('\0') != std::string::npos)
                 throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
-            TQVRMemIniFile ini(DecodeTextBytes(text.Bytes()));
+            const TQVRMemIniFile ini =
+                mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
             if (ini.parseError() > 0)
                 throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
             const std::vector<std::string> abschnitte = ini.ReadSections();

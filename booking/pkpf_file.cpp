@@ -186,6 +186,8 @@ void TVKT_DBFile::positionAufgeben() {
 
 void TVKT_DBFile::positionieren(SqliteStmt& stmt) {
     ++stand_;
+    blobZuRowid_ = 0;
+    blob_.clear();
     zeile_ = &stmt;
     rowid_ = stmt.columnInt64(0);
     found_ = true;
@@ -284,7 +286,9 @@ void TVKT_DBFile::Get_equal() {
     auto it = keys_.find(key_);
     if (it == keys_.end())
         throw EPkpfError("Für das Lesen nach Schlüssel ist kein Schlüssel gewählt.");
-    std::string sql = "SELECT " + spaltenListe() + " FROM " + tabelle_ + " WHERE ";
+    // The blob comes along: a key read is followed by reading the record lines, and both then
+    // stem from the same state of the file.
+    std::string sql = "SELECT " + spaltenListe() + ", " + blobSpalte_ + " FROM " + tabelle_ + " WHERE ";
     std::vector<SqlWert> werte;
     bool erste = true;
     for (const TDatenFeld* f : it->second) {
@@ -302,6 +306,8 @@ void TVKT_DBFile::Get_equal() {
     // booking must not keep point-of-sale programs from writing.
     for (const TDatenFeld* f : felder_)
         f->aktualisieren();
+    blob_ = stmt.columnBlob(spaltenAnzahl_);
+    blobZuRowid_ = rowid_;
     stmt.reset();
     zeile_ = nullptr;
 }
@@ -310,6 +316,8 @@ std::unique_ptr<TMemoryStream> TVKT_DBFile::CreateBlobStream() {
     bereitZumLesen();
     if (!found_)
         throw EPkpfError("Es ist keine Buchung ausgewählt, deren Sätze gelesen werden könnten.");
+    if (blobZuRowid_ == rowid_)
+        return std::make_unique<TMemoryStream>(blob_);
     SqliteStmt& stmt = anweisung("SELECT " + blobSpalte_ + " FROM " + tabelle_ + " WHERE rowid = ?");
     stmt.bind(1, rowid_);
     if (!stmt.step()) {

@@ -198,6 +198,8 @@ private:
     std::uint64_t stand_ = 1;           // grows whenever the file moves
     std::int64_t rowid_ = 0;
     bool found_ = false;
+    std::string blob_;             // the blob of the record of the last key read
+    std::int64_t blobZuRowid_ = 0; // its rowid; 0 when none is held (rowids start at 1)
 };
 
 // The booking protocol file named by the settings ([Buchungsprotokoll] Datei).

@@ -86,6 +86,15 @@ TEST_F(BlobTest, TextWithAByteOrderMarkIsReadAsUtf8) {
                                  "ckgabe");
 }
 
+TEST_F(BlobTest, TextInUtf16WithItsMarkIsRead) {
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("[S]\r\nKennung=\xC4rger\r\n"))
+        utf16 += std::string{c, '\0'};
+    TPKPF_Blob_Arr s = Lesen(Zip(utf16));
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].Kennung, "\xC4rger");
+}
+
 TEST_F(BlobTest, DamagedBlobsGiveOneDefektLineWithoutAMessage) {
     const std::string gut = Zip("[S]\r\nKennung=1\r\n");
     const char binaer[] = "[S]\r\nKennung=a\0b\r\n";
