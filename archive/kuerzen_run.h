@@ -1,0 +1,106 @@
+#pragma once
+// Merge and shorten: folds the live logs of the log directory into numbered archive files and
+// keeps only the entries of the last days in the live logs.
+//
+// The info logs arrive as the merged text the view shows, the transfer and menu logs as their
+// views' lines or, when a view was never loaded, from their files. Each text is split into an
+// old part (up to the first line or entry dated on or after the cutoff day), which goes to a new
+// archive file, and a recent part, which replaces the live log.
+//
+// Nothing is deleted before everything that replaces it is on disk, a live log that another
+// program holds open or that changed after it was read is kept, and no rename replaces a file.
+#include "host/datetime.h"
+#include "host/progress.h"
+#include "host/textfile.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace infemora {
+
+class LogDocument;
+
+inline constexpr std::string_view AltTranPrefix = "ALT-TRAN";
+inline constexpr std::string_view AltMenuPrefix = "ALT-MENU";
+inline constexpr std::string_view TransferLogName = "TRANSFER.LOG";
+inline constexpr std::string_view MenuLogName = "MENU.LOG";
+inline constexpr std::string_view TemoKuerName = "TEMOKUER.TXT";
+// Caption of the progress window while shortening (UTF-8, as the progress interface takes it).
+inline constexpr std::string_view KuerzenCaption = "Daten werden gek\xC3\xBCrzt ...";
+
+// Today at 00:00 minus the days to keep; negative days put it into the future.
+TDateTime KuerzStichtag(int kuerzTage);
+
+// The line tests; true: the line still belongs to the old part.
+// An entry start ("<<" at 6-7 followed by a "##" line) dated on or after the cutoff ends the old
+// part; every other pair, also one whose date digits are no date, leaves it going on.
+bool CheckInfoDatum(std::string_view line, std::string_view nextLine, TDateTime stichtag);
+// Old when the first eight characters are no date YYYYMMDD or one before the cutoff.
+bool CheckTransferDatum(std::string_view line, TDateTime stichtag);
+// The text before the first "\xF8" as a locale short date (0 when it is none), before the cutoff.
+bool CheckMenuDatum(std::string_view line, TDateTime stichtag);
+
+// Splits the working list into old and recent lines, moving the lines out of it. Window
+// messages run at every 250th line.
+void InfoAufteilen(Lines& arbeit, TDateTime stichtag, Lines& alt, Lines& neu, IProgress& progress);
+void ZeilenAufteilen(Lines& arbeit, const std::function<bool(std::string_view)>& istAlt, Lines& alt,
+                     Lines& neu, IProgress& progress);
+
+// What a file was when it was read: a live log is deleted only while it is still exactly that.
+struct DateiStempel {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const DateiStempel&) const = default;
+};
+std::optional<DateiStempel> StempelVon(const std::string& path);
+std::vector<DateiStempel> StempelVon(const std::vector<std::string>& paths);
+
+struct KuerzenEingabe {
+    TDateTime stichtag;
+    // The merged info text; null stands for an empty one.
+    const LogDocument* infoText = nullptr;
+    // False when the merge behind the info text failed: the info logs are then left alone, as
+    // deleting them would lose what the text lacks.
+    bool infoTextVollstaendig = true;
+    // The info logs as found (real paths); the placeholder of an empty search may stand in it.
+    std::vector<std::string> infoDateien;
+    // The info logs as they were before the merge read them. When given, a log that differs from
+    // all of them (a program wrote to it meanwhile) is kept; the file the info text was read
+    // from is the exception, as it is that text.
+    std::optional<std::vector<DateiStempel>> infoStempelVorher;
+    // The views' lines when they were loaded; otherwise the live files are read.
+    std::optional<Lines> transferAnsicht, menuAnsicht;
+    std::string logDir;  // where the live logs and the archives lie
+    std::string staTemp; // where the temp file goes
+    // Writes one archive or recent part as a new file, never replacing one; the default writes a
+    // temp file beside it, flushes it and links it into place. Tests put a failing one here.
+    std::function<void(const std::string& path, const Lines& lines)> teilSchreiben;
+};
+
+struct KuerzenErgebnis {
+    bool success = false;
+    // Reserved names, old part and recent part, of ALT-INFO, ALT-TRAN and ALT-MENU.
+    std::string infoAlt, infoNeu, tranAlt, tranNeu, menuAlt, menuNeu;
+    std::int64_t infoAltZeilen = 0, infoNeuZeilen = 0, tranAltZeilen = 0, tranNeuZeilen = 0,
+                 menuAltZeilen = 0, menuNeuZeilen = 0;
+    std::vector<std::string> geschrieben; // full paths, in write order
+    std::vector<std::string> geloescht;   // live logs deleted
+    std::vector<std::string> behalten;    // live logs kept although listed (in use, changed, failed)
+    std::vector<std::string> umbenannt;   // live names a recent part took
+};
+
+// The run. Failures are registered under "CheckTransferDatum"; the result then says
+// success = false and no live log was deleted. The progress window shows the shortening caption
+// from the start and is closed on every path.
+KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& eingabe, IProgress& progress);
+
+// Writes the lines as a new file under path: temp file beside it, flushed, linked into place.
+// EFileError when anything fails or path exists; nothing is left behind then.
+void NeueDateiSchreiben(const std::string& path, const Lines& lines);
+
+} // namespace infemora

@@ -1,0 +1,98 @@
+#include "kuerzen_fixture.h"
+
+#include "host/fileutil.h"
+
+#include <algorithm>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace infemora::kuerzentest {
+
+Lines Eintrag(const std::string& yyyymmdd, const std::string& hhmmss, const std::string& text) {
+    return {"00001<< " + text, "00001## " + yyyymmdd + " " + hhmmss + " KASSE1 TESTPRG",
+            "     Meldung: " + text};
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+std::string Jjjjmmtt(int daysFromToday) {
+    return FormatDateTime("yyyyMMdd", Today().addDays(daysFromToday));
+}
+std::string MenuDatum(int daysFromToday) {
+    return FormatDateTime("dd.MM.yyyy", Today().addDays(daysFromToday));
+}
+
+FileHolder::FileHolder(const std::string& path) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(ready[0]);
+        int fd = ::open(path.c_str(), O_RDONLY);
+        char c = fd >= 0 ? '1' : '0';
+        (void)!::write(ready[1], &c, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char c = 0;
+    (void)!::read(ready[0], &c, 1);
+    ::close(ready[0]);
+}
+
+FileHolder::~FileHolder() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::vector<std::string> Namen(const std::string& dir) {
+    std::vector<std::string> out;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != ".." && FileExists(dir + "/" + n))
+                out.push_back(n);
+        }
+        ::closedir(d);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool Vorhanden(const std::string& path) {
+    return FileExists(path);
+}
+
+Lines Zeilen(const std::string& path) {
+    return FileExists(path) ? LoadTextFile(path) : Lines();
+}
+
+std::map<std::string, int> ZeilenBestand(const std::string& dir) {
+    std::map<std::string, int> out;
+    for (const auto& n : Namen(dir))
+        for (const auto& l : LoadTextFile(dir + "/" + n))
+            ++out[l];
+    return out;
+}
+
+std::vector<std::string> Fehlende(const std::map<std::string, int>& vorher, const std::string& dir) {
+    auto nachher = ZeilenBestand(dir);
+    std::vector<std::string> out;
+    for (const auto& [line, n] : vorher)
+        if (nachher[line] < n)
+            out.push_back(line);
+    return out;
+}
+
+} // namespace infemora::kuerzentest

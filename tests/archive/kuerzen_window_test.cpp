@@ -1,0 +1,186 @@
+// "Zusammenführen und Kürzen" in the main window, offscreen on a generated site.
+// moc of this Qt version cannot parse the C++20 library headers behind these.
+#ifndef Q_MOC_RUN
+#include "archive/kuerzen_dialog.h"
+#include "host/datetime.h"
+#include "host/fileutil.h"
+#include "host/messages.h"
+#include "kuerzen_fixture.h"
+#include "shell/parallel_window.h"
+#include "shell/progress_window.h"
+#include "support/test_env.h"
+#include "textview/log_text_view.h"
+#endif
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace infemora;
+using kuerzentest::Concat;
+using kuerzentest::Eintrag;
+using kuerzentest::Namen;
+using kuerzentest::Zeilen;
+
+namespace {
+
+struct Site : testenv::TempSite {
+    std::unique_ptr<TfrmParallel> start(const std::vector<std::string>& args) {
+        SetSettingsForTesting(settings());
+        return std::make_unique<TfrmParallel>(args);
+    }
+    void log(const std::string& name, const Lines& lines) { writeLines(logFile(name), lines); }
+};
+
+Lines viewLines(const LogTextView* v) {
+    Lines out;
+    for (std::int64_t i = 0; i < v->lineCount(); ++i)
+        out.push_back(v->line(i));
+    return out;
+}
+
+QStringList listTexts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+const Lines kAlt = Concat({Eintrag("20261101", "080000", "alt a"), Eintrag("20261127", "120000", "alt b")});
+const Lines kNeu = Concat({Eintrag("20261128", "080000", "neu a"), Eintrag("20261208", "080000", "neu b")});
+
+} // namespace
+
+class KuerzenWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        Info().clearRegistered();
+        SetClockForTesting(EncodeDate(2026, 12, 8) + EncodeTime(11, 0, 0, 0));
+    }
+    void cleanup() { SetClockForTesting(TDateTime()); }
+
+    void theMenuEntryShortensAndShowsWhatIsLeft() {
+        Site site;
+        site.log("INFOPROT.001", Concat({kAlt, kNeu}));
+        site.log("TRANSFER.LOG", {"20261101 t1", "20261128 t2", "20261208 t3"});
+        site.log("MENU.LOG", {"27.11.2026\xF8m1"});
+        auto w = site.start({});
+        QCOMPARE(w->memInfoWork->lineCount(), 12);
+        w->pgcDateien->setCurrentWidget(w->tshTransfer);
+        QCOMPARE(w->memTransfer->lineCount(), 3);
+        // The log grows after its tab was shown; the line must not get lost.
+        site.log("TRANSFER.LOG", {"20261101 t1", "20261128 t2", "20261208 t3", "20261208 t4"});
+
+        // What a user sees whenever the run lets window messages through.
+        bool shortenShownWhileBusy = false, enabledWhileRunning = false;
+        QTimer look;
+        look.setInterval(0);
+        connect(&look, &QTimer::timeout, [&] {
+            enabledWhileRunning = enabledWhileRunning || w->isEnabled();
+            if (w->prgDialog->isVisible() &&
+                w->prgDialog->caption() == QStringLiteral("Daten werden gekürzt ..."))
+                shortenShownWhileBusy = true;
+        });
+        look.start();
+        w->ZusammenfhrenundKrzen1->trigger();
+        look.stop();
+
+        QVERIFY(shortenShownWhileBusy);
+        QVERIFY(!enabledWhileRunning);
+        QVERIFY(w->isEnabled());
+        QVERIFY(!w->prgDialog->isVisible());
+        QCOMPARE(w->prgDialog->caption(),
+                 QStringLiteral("Daten werden gekürzt ...")); // kept for later merges
+        QVERIFY(Info().registered().empty());
+
+        QCOMPARE(Namen(site.logDir()),
+                 std::vector<std::string>(
+                     {"ALT-INFO.000", "ALT-MENU.000", "ALT-TRAN.000", "INFEMORA.000", "TRANSFER.LOG"}));
+        QCOMPARE(Zeilen(site.logFile("ALT-INFO.000")), kAlt);
+        QCOMPARE(Zeilen(site.logFile("INFEMORA.000")), kNeu);
+        QCOMPARE(Zeilen(site.logFile("ALT-TRAN.000")), Lines({"20261101 t1"}));
+        QCOMPARE(Zeilen(site.logFile("TRANSFER.LOG")), Lines({"20261128 t2", "20261208 t3", "20261208 t4"}));
+        // The view is rebuilt from what is left.
+        QCOMPARE(listTexts(w->lbInfodateien),
+                 QStringList({QString::fromStdString(site.logFile("INFEMORA.000")).toUpper()}));
+        QCOMPARE(viewLines(w->memInfoWork), kNeu);
+        // The transfer view showed the log before the run; its next visit reads the file.
+        QCOMPARE(w->memTransfer->lineCount(), 0);
+        w->pgcDateien->setCurrentWidget(w->tshTransfer);
+        QCOMPARE(w->memTransfer->lineCount(), 3);
+    }
+
+    void aFailedRunLeavesTheBusyStateAndChangesNothing() {
+        Site site;
+        site.log("INFOPROT.001", Concat({kAlt, kNeu}));
+        site.log("TRANSFER.LOG", {"20261101 t1"});
+        QVERIFY(ForceDirectories(site.statemp() + "/TEMOKUER.TXT")); // the temp file cannot be written
+        auto w = site.start({});
+        w->ZusammenfhrenundKrzen1Click(nullptr);
+        QVERIFY(w->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(!w->prgDialog->isVisible());
+        auto reg = Info().registered();
+        QCOMPARE(reg.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(reg[0].context), QStringLiteral("CheckTransferDatum"));
+        QCOMPARE(Namen(site.logDir()), std::vector<std::string>({"INFOPROT.001", "TRANSFER.LOG"}));
+        QCOMPARE(Zeilen(site.logFile("INFOPROT.001")), Concat({kAlt, kNeu}));
+        QCOMPARE(w->memInfoWork->lineCount(), 12);
+    }
+
+    void theStartArgumentRunsWithItsDaysAndEnds() {
+        Site site;
+        site.log("infoprot.tmp", Concat({kAlt, kNeu}));
+        // Three days keep from 05.12.2026 on.
+        auto w = site.start({"-a=3"});
+        QCOMPARE(w->FKuerzTage, 3);
+        QVERIFY(w->terminateRequested());
+        QVERIFY(Info().registered().empty());
+        QCOMPARE(Zeilen(site.logFile("ALT-INFO.000")),
+                 Concat({kAlt, Eintrag("20261128", "080000", "neu a")}));
+        QCOMPARE(Zeilen(site.logFile("INFEMORA.000")), Eintrag("20261208", "080000", "neu b"));
+        QVERIFY(!kuerzentest::Vorhanden(site.logFile("infoprot.tmp")));
+    }
+
+    void theSettingsDialogSetsTheDaysOfTheNextRun() {
+        Site site;
+        site.log("infoprot.tmp", Concat({kAlt, kNeu}));
+        auto w = site.start({"/nomora"});
+        TfrmKuerzen dialog(w.get());
+        w->frmKuerzen = &dialog;
+        QString shown;
+        QTimer::singleShot(0, &dialog, [&] {
+            shown = dialog.edtKuerzen->text();
+            dialog.edtKuerzen->setText("7");
+            QTest::keyClick(dialog.edtKuerzen, Qt::Key_Return);
+        });
+        w->Autofilter1Click();
+        QCOMPARE(shown, QStringLiteral("10"));
+        QCOMPARE(w->FKuerzTage, 7);
+
+        // Escape after a change keeps the days.
+        QTimer::singleShot(0, &dialog, [&] {
+            shown = dialog.edtKuerzen->text();
+            dialog.edtKuerzen->setText("3");
+            QTest::keyClick(dialog.edtKuerzen, Qt::Key_Escape);
+        });
+        w->Autofilter1Click();
+        QCOMPARE(shown, QStringLiteral("7"));
+        QCOMPARE(w->FKuerzTage, 7);
+
+        // Seven days on 08.12.2026 keep from 01.12.2026 on.
+        w->ZusammenfhrenundKrzen1Click(nullptr);
+        QCOMPARE(Zeilen(site.logFile("ALT-INFO.000")),
+                 Concat({kAlt, Eintrag("20261128", "080000", "neu a")}));
+        QCOMPARE(Zeilen(site.logFile("INFEMORA.000")), Eintrag("20261208", "080000", "neu b"));
+        w->frmKuerzen = nullptr;
+    }
+};
+
+QTEST_MAIN(KuerzenWindowTest)
+#include "kuerzen_window_test.moc"
