@@ -108,6 +108,12 @@ bool Ensure_DeleteFile(const std::string& path, bool /*flag*/) {
     return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+void CheckReplaceableTarget(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw EFileError(path + " ist keine Datei und kann nicht ersetzt werden");
+}
+
 void FlushFileToDisk(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -22,6 +22,10 @@ bool Ensure_DeleteFile(const std::string& path, bool flag = false);
 // then stays as it was.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// A save may replace a plain file, never a folder, device or pipe of that name: renaming over
+// those would swap the node itself. EFileError when the name stands for something else.
+void CheckReplaceableTarget(const std::string& path);
+
 // Flushes a written file and its directory entry to disk.
 void FlushFileToDisk(const std::string& path); // EFileError
 

@@ -128,6 +128,7 @@ std::string JoinLinesCrLf(const Lines& lines) {
 }
 
 void SaveLinesReplacing(const std::string& path, const Lines& lines) {
+    CheckReplaceableTarget(path);
     std::string dir = ExtractFilePath(path);
     std::string tmpl = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
     int raw = ::mkstemp(tmpl.data());

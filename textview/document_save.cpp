@@ -2,6 +2,7 @@
 
 #include "host/errors.h"
 #include "host/fileutil.h"
+#include "textview/line_scanner.h"
 
 #include <cerrno>
 #include <cstring>
@@ -34,6 +35,7 @@ std::string MitTxtEndung(const std::string& path) {
 }
 
 void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
+    CheckReplaceableTarget(path);
     std::string dir = ExtractFilePath(path);
     std::string tmp = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
     int fd = ::mkstemp(tmp.data());
@@ -45,9 +47,11 @@ void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
         ::fchmod(fd, 0666 & ~mask);
         std::string out;
         out.reserve(1 << 20);
-        const std::int64_t n = doc.lineCount();
-        for (std::int64_t i = 0; i < n; ++i) {
-            out += doc.line(i);
+        LineScanner scan(doc, 0, doc.lineCount());
+        std::int64_t line;
+        std::string_view bytes;
+        while (scan.next(line, bytes)) {
+            out += bytes;
             out += "\r\n";
             if (out.size() >= (1u << 20)) {
                 writeAll(fd, out, path);
