@@ -18,9 +18,15 @@ struct Uhrzeit {
     int stunde, minute, sekunde;
 };
 
+// Two digits are by far the most common case; anything else goes the general way.
+int zahl(std::string_view f) {
+    if (f.size() == 2 && f[0] >= '0' && f[0] <= '9' && f[1] >= '0' && f[1] <= '9')
+        return (f[0] - '0') * 10 + (f[1] - '0');
+    return StrToIntDef(f, 0);
+}
+
 Uhrzeit uhrzeitAusZeile(std::string_view line) {
-    return {StrToIntDef(field(line, 17, 2), 0), StrToIntDef(field(line, 19, 2), 0),
-            StrToIntDef(field(line, 21, 2), 0)};
+    return {zahl(field(line, 17, 2)), zahl(field(line, 19, 2)), zahl(field(line, 21, 2))};
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace infemora {
 
@@ -17,29 +20,27 @@ std::string errnoText() {
     return std::strerror(errno);
 }
 
-// Finds line ends in one piece of text, remembering where the next CR and LF lie so that a text
-// with only one kind of line end is not searched again and again for the other.
-class EolFinder {
-public:
-    void reset() { nlKnown_ = crKnown_ = false; }
-    std::size_t find(const char* base, std::size_t from, std::size_t size) {
-        if (!nlKnown_ || nl_ < from) {
-            auto* q = static_cast<const char*>(std::memchr(base + from, '\n', size - from));
-            nl_ = q ? static_cast<std::size_t>(q - base) : size;
-            nlKnown_ = true;
-        }
-        if (!crKnown_ || cr_ < from) {
-            auto* q = static_cast<const char*>(std::memchr(base + from, '\r', size - from));
-            cr_ = q ? static_cast<std::size_t>(q - base) : size;
-            crKnown_ = true;
-        }
-        return std::min(nl_, cr_);
+// The first CR or LF at or after from; size when there is none. One pass for both characters:
+// logs with CR LF line ends would otherwise be searched twice.
+std::size_t findEol(const char* base, std::size_t from, std::size_t size) {
+    const char* p = base + from;
+    const char* const end = base + size;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask != 0)
+            return static_cast<std::size_t>(p - base) + static_cast<std::size_t>(__builtin_ctz(mask));
+        p += 16;
     }
-
-private:
-    std::size_t nl_ = 0, cr_ = 0;
-    bool nlKnown_ = false, crKnown_ = false;
-};
+#endif
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n')
+            return static_cast<std::size_t>(p - base);
+    return size;
+}
 
 constexpr std::size_t kMinBuffer = 64 * 1024;
 constexpr std::size_t kMaxBuffer = 1024 * 1024;
@@ -56,10 +57,9 @@ void CrLfCopier::Feed(const char* data, std::size_t size) {
         if (data[0] == '\n')
             pos = 1;
     }
-    EolFinder finder;
     std::size_t run = pos; // start of text not yet passed on
     while (pos < size) {
-        std::size_t t = finder.find(data, pos, size);
+        std::size_t t = findEol(data, pos, size);
         if (t == size)
             break;
         ++lines_;
@@ -229,18 +229,15 @@ bool TInfoProtReader::NextEntry() {
 
 bool TInfoProtReader::scanInBuffer() {
     InfoStream& s = *s_;
-    EolFinder finder;
     std::size_t rel = 0; // start of the current line, counted from the entry start
     bool first = true;
     bool stampFound = false;
+    lines_ = 0;
+    crlf_ = true;
     for (;;) {
         const char* base = s.buf_.get() + s.beg_;
         const std::size_t avail = s.end_ - s.beg_;
-        auto more = [&]() -> bool {
-            InfoStream::Fill f = s.fill();
-            finder.reset();
-            return f != InfoStream::Fill::Full;
-        };
+        auto more = [&]() -> bool { return s.fill() != InfoStream::Fill::Full; };
         if (rel == avail) {
             if (!s.eof_) {
                 if (!more())
@@ -250,7 +247,7 @@ bool TInfoProtReader::scanInBuffer() {
             last_ = true;
             break;
         }
-        std::size_t t = finder.find(base, rel, avail);
+        std::size_t t = findEol(base, rel, avail);
         std::size_t next;
         if (t == avail) {
             if (!s.eof_) {
@@ -278,6 +275,8 @@ bool TInfoProtReader::scanInBuffer() {
             std::memcpy(stampLine_, line.data(), stampLen_);
         }
         first = false;
+        crlf_ = crlf_ && next == t + 2;
+        ++lines_;
         rel = next;
     }
     size_ = rel;
@@ -388,6 +387,14 @@ std::int64_t TInfoProtReader::CopyTo(IEntrySink& sink) {
         return 0;
     has_ = false;
     InfoStream& s = *s_;
+    if (!huge_ && crlf_) {
+        // Already as the output wants it: one piece.
+        sink.Append(s.buf_.get() + s.beg_, size_);
+        s.beg_ += size_;
+        if (last_)
+            finishFile();
+        return lines_;
+    }
     CrLfCopier copier(sink);
     if (!huge_) {
         copier.Feed(s.buf_.get() + s.beg_, size_);

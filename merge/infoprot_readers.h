@@ -161,6 +161,8 @@ private:
     bool huge_ = false;
     bool last_ = false;
     std::size_t size_ = 0;       // bytes of the entry in the buffer (not huge)
+    std::int64_t lines_ = 0;     // its lines (not huge)
+    bool crlf_ = false;          // every line of it ends in CR LF (not huge)
     std::int64_t start_ = 0;     // file offset of the entry
     std::int64_t endOffset_ = 0; // file offset behind it
     char stampLine_[ZeitstempelLaenge] = {};

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -99,30 +100,49 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Streams the file into fd; the text is never held whole.
+// Streams the file into fd; the text is never held whole. The kernel copies where it can.
 bool copyInto(const std::string& source, int fd, std::string& error) {
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         error = source + ": " + std::strerror(errno);
         return false;
     }
-    std::vector<char> block(1 << 20);
     bool ok = true;
+    bool kernelCopy = true;
     for (;;) {
-        ssize_t r = ::read(in, block.data(), block.size());
-        if (r < 0 && errno == EINTR)
+        ssize_t n = ::sendfile(fd, in, nullptr, 1 << 30);
+        if (n > 0)
             continue;
-        if (r < 0) {
-            error = source + ": " + std::strerror(errno);
-            ok = false;
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (errno == EINVAL || errno == ENOSYS) {
+            kernelCopy = false; // this kind of output takes plain writes only
             break;
         }
-        if (r == 0)
-            break;
-        if (!writeAll(fd, block.data(), static_cast<std::size_t>(r))) {
-            error = std::strerror(errno);
-            ok = false;
-            break;
+        error = std::strerror(errno);
+        ok = false;
+        break;
+    }
+    if (ok && !kernelCopy) {
+        std::vector<char> block(1 << 20);
+        for (;;) {
+            ssize_t r = ::read(in, block.data(), block.size());
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0) {
+                error = source + ": " + std::strerror(errno);
+                ok = false;
+                break;
+            }
+            if (r == 0)
+                break;
+            if (!writeAll(fd, block.data(), static_cast<std::size_t>(r))) {
+                error = std::strerror(errno);
+                ok = false;
+                break;
+            }
         }
     }
     ::close(in);
