@@ -11,7 +11,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace infemora {
 namespace {
@@ -239,22 +238,6 @@ TEST_F(KuerzenLauf, AFullDiskLeavesEveryLogAsItWas) {
     EXPECT_EQ(bytes("TRANSFER.LOG"), "20261101 t1\r\n20261201 t2\r\n");
 }
 
-TEST_F(KuerzenLauf, AReadOnlyLogDirectoryLeavesEveryLogAsItWas) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not stop the superuser";
-    Lines text = Concat({Eintrag("20261101", "080000", "alt"), Eintrag("20261201", "080000", "neu")});
-    std::string f = log("infoprot.tmp", text);
-    infoText(text);
-    log("TRANSFER.LOG", {"20261101 t1"});
-    auto namenVorher = Namen(site.logDir());
-    ASSERT_EQ(::chmod(site.logDir().c_str(), 0555), 0);
-    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(eingabe({f}), progress);
-    ::chmod(site.logDir().c_str(), 0755);
-    EXPECT_FALSE(res.success);
-    EXPECT_EQ(Namen(site.logDir()), namenVorher);
-    EXPECT_EQ(bytes("infoprot.tmp"), JoinLinesCrLf(text));
-}
-
 TEST_F(KuerzenLauf, ALogWrittenToAfterItWasReadIsKept) {
     Lines alt = Eintrag("20261101", "080000", "alt"), neu = Eintrag("20261201", "080000", "neu");
     std::string a = log("INFOPROT.001", alt);
@@ -341,16 +324,6 @@ TEST_F(KuerzenLauf, WhenTheMergeFailedTheInfoLogsAreLeftAlone) {
     EXPECT_EQ(Zeilen(f), alt);
     EXPECT_EQ(Namen(site.logDir()),
               std::vector<std::string>({"ALT-TRAN.000", "TRANSFER.LOG", "infoprot.tmp"}));
-}
-
-TEST_F(KuerzenLauf, ATempPathThatIsAFolderFailsTheRunWithoutChanges) {
-    std::string f = log("infoprot.tmp", Eintrag("20261101", "080000", "alt"));
-    infoText(Zeilen(f));
-    ASSERT_TRUE(ForceDirectories(site.statemp() + "/TEMOKUER.TXT"));
-    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(eingabe({f}), progress);
-    EXPECT_FALSE(res.success);
-    EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"infoprot.tmp"}));
-    EXPECT_EQ(progress.closes, 1);
 }
 
 } // namespace

@@ -110,27 +110,6 @@ TEST_F(KuerzenZeilen, TheOldPartEndsOnceAndForAll) {
     EXPECT_TRUE(arbeit.empty());
 }
 
-TEST_F(KuerzenZeilen, AllOldAndNoOld) {
-    Lines arbeit = {"20261101 a", "   weiter", "20261127 b"};
-    Lines alt, neu;
-    ZeilenAufteilen(
-        arbeit, [&](std::string_view l) { return CheckTransferDatum(l, stichtag); }, alt, neu, progress);
-    EXPECT_EQ(alt.size(), 3u);
-    EXPECT_TRUE(neu.empty());
-
-    arbeit = {"20261201 a", "20261101 b"};
-    alt.clear();
-    ZeilenAufteilen(
-        arbeit, [&](std::string_view l) { return CheckTransferDatum(l, stichtag); }, alt, neu, progress);
-    EXPECT_TRUE(alt.empty());
-    EXPECT_EQ(neu, Lines({"20261201 a", "20261101 b"}));
-
-    arbeit.clear();
-    neu.clear();
-    InfoAufteilen(arbeit, stichtag, alt, neu, progress);
-    EXPECT_TRUE(alt.empty() && neu.empty());
-}
-
 TEST_F(KuerzenZeilen, AnEmptySeparatorLineTravelsWithTheFirstRecentEntry) {
     Lines alteEintraege =
         Concat({Eintrag("20261101", "080000", "alt1"), Eintrag("20261127", "235959", "alt2")});
