@@ -49,6 +49,7 @@ std::vector<Regel> RegelnLesen() {
     return regeln;
 }
 
+// A field is quoted when it holds a blank, a control character, a double quote or a ";".
 bool BrauchtAnfuehrungszeichen(std::string_view value) {
     for (char c : value)
         if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == ';')
@@ -56,20 +57,25 @@ bool BrauchtAnfuehrungszeichen(std::string_view value) {
     return false;
 }
 
+void CsvAnhaengen(std::string& out, std::string_view value) {
+    if (!BrauchtAnfuehrungszeichen(value)) {
+        out += value;
+        return;
+    }
+    out += '"';
+    for (std::size_t q; (q = value.find('"')) != std::string_view::npos; value.remove_prefix(q + 1)) {
+        out += value.substr(0, q + 1);
+        out += '"';
+    }
+    out += value;
+    out += '"';
+}
+
 } // namespace
 
 std::string InfoProtParser::CsvFeld(std::string_view value) {
-    if (!BrauchtAnfuehrungszeichen(value))
-        return std::string(value);
     std::string out;
-    out.reserve(value.size() + 8);
-    out += '"';
-    for (char c : value) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
+    CsvAnhaengen(out, value);
     return out;
 }
 

@@ -12,6 +12,7 @@
 #include "host/program.h"
 
 #include <functional>
+#include <numeric>
 
 namespace infemora {
 
@@ -20,8 +21,10 @@ namespace {
 const std::string kKlasse = "TVKT_InfoProtParser.";
 
 constexpr std::string_view kTrenner = "-------------------------------------------";
-constexpr std::string_view kNoneMeldung = "NONE-Meldung";
-constexpr std::string_view kFehlerMeldung = "Fehler-Meldung";
+// An entry start holds "NONE-Meldung" or "Fehler-Meldung": "-Meldung" after one of the two.
+constexpr std::string_view kMeldung = "-Meldung";
+constexpr std::string_view kNone = "NONE";
+constexpr std::string_view kFehler = "Fehler";
 constexpr std::string_view kNaechsterEintrag = "## 20";
 
 // Files above this size are not loaded, except the log being written.
@@ -50,20 +53,6 @@ int Zahl(std::string_view text) {
     if (!TryStrToInt(text, v) || v < INT32_MIN || v > INT32_MAX)
         throw EConvertError("'" + Win1252ToUtf8(text) + "' ist kein gültiger Integerwert");
     return static_cast<int>(v);
-}
-
-std::string Verbinden(const std::vector<std::string_view>& teile) {
-    std::size_t n = 0;
-    for (auto t : teile)
-        n += t.size() + 2;
-    std::string out;
-    out.reserve(n > 0 ? n - 2 : 0);
-    for (std::size_t i = 0; i < teile.size(); ++i) {
-        if (i > 0)
-            out += "\r\n";
-        out += teile[i];
-    }
-    return out;
 }
 
 // Reading a line that the file does not have: the entry ends too early.
@@ -150,21 +139,23 @@ void InfoProtParser::Parse_InfoFile(const std::string& FileName) {
     try {
         bool gelesen = false;
         try {
-            TextBuffer lines = TextBuffer::Load(FileName);
-            // Entry starts are rare; jump from one to the next instead of testing every line.
-            // Each of the two texts is searched forward once over the whole file.
-            std::size_t naechstesNone = lines.Find(kNoneMeldung, 0);
-            std::size_t naechstesFehler = lines.Find(kFehlerMeldung, 0);
+            TextBuffer lines = TextBuffer::Open(FileName);
+            // Entry starts are rare: jump from one "-Meldung" to the next instead of testing
+            // every line for both texts.
             std::size_t index = 0;
-            while (index < lines.size()) {
-                if (naechstesNone < index)
-                    naechstesNone = lines.Find(kNoneMeldung, index);
-                if (naechstesFehler < index)
-                    naechstesFehler = lines.Find(kFehlerMeldung, index);
-                std::size_t treffer = std::min(naechstesNone, naechstesFehler);
-                if (treffer == std::string_view::npos)
+            while (lines.HasLine(index)) {
+                lines.Release(index);
+                std::size_t eintrag = std::string_view::npos;
+                for (std::size_t treffer = index;
+                     (treffer = lines.Find(kMeldung, treffer)) != std::string_view::npos; ++treffer) {
+                    if (lines.PrecededBy(treffer, kNone) || lines.PrecededBy(treffer, kFehler)) {
+                        eintrag = lines.LineStartOf(treffer);
+                        break;
+                    }
+                }
+                if (eintrag == std::string_view::npos)
                     break;
-                index = lines.LineStartOf(treffer);
+                index = eintrag;
                 Fehler_Hinzufuegen(lines, index);
             }
             gelesen = true;
@@ -181,86 +172,97 @@ void InfoProtParser::Parse_InfoFile(const std::string& FileName) {
     }
 }
 
-void InfoProtParser::Fehler_Hinzufuegen(const TextBuffer& Lines, std::size_t& Index) {
-    const std::size_t n = Lines.size();
+void InfoProtParser::Fehler_Hinzufuegen(TextBuffer& Lines, std::size_t& Index) {
     const std::size_t start = Index;
     std::size_t i = Index;
     std::size_t next = 0;
+    auto hatZeile = [&](std::size_t pos) { return Lines.HasLine(pos); };
     // One line further; past the end it stays past the end.
     auto weiter = [&](std::size_t pos) {
-        if (pos >= n)
-            return n + 1;
+        if (!Lines.HasLine(pos))
+            return pos + 1;
         Lines.LineAt(pos, next);
         return next;
     };
+    // Appends the line at pos to the block being cut and returns it.
+    auto teil = [&](std::size_t pos) {
+        std::string_view line = Lines.LineAt(pos, next);
+        FTeile.emplace_back(pos, line.size());
+        return line;
+    };
+    auto block = [&] {
+        std::size_t n = 0;
+        for (auto [pos, len] : FTeile)
+            n += len + 2;
+        std::string out;
+        out.reserve(n > 0 ? n - 2 : 0);
+        for (std::size_t k = 0; k < FTeile.size(); ++k) {
+            if (k > 0)
+                out += "\r\n";
+            out += Lines.Bytes(FTeile[k].first, FTeile[k].second);
+        }
+        return out;
+    };
     try {
         TFehlerRec rec;
-        if (i >= n)
+        if (!hatZeile(i))
             ZeileFehlt(rec);
         rec.Zeile = std::string(Lines.LineAt(i, next));
         i = next;
-        while (i < n && !IstTrenner(Lines.LineAt(i, next)))
+        while (hatZeile(i) && !IstTrenner(Lines.LineAt(i, next)))
             i = next;
 
         // Call stack: the first line after the separator whatever it holds, then up to the
         // next separator.
         i = weiter(i);
-        if (i >= n)
+        if (!hatZeile(i))
             ZeileFehlt(rec);
         FTeile.clear();
-        FTeile.push_back(Lines.LineAt(i, next));
+        teil(i);
         i = next;
-        while (i < n) {
-            std::string_view line = Lines.LineAt(i, next);
-            if (IstTrenner(line))
-                break;
-            FTeile.push_back(line);
+        while (hatZeile(i) && !IstTrenner(Lines.LineAt(i, next))) {
+            teil(i);
             i = next;
         }
-        if (i >= n) {
+        if (!hatZeile(i)) {
             // The file ends inside the call stack: the entry is still being written.
             Index = i;
             return;
         }
-        rec.CallStack = Verbinden(FTeile);
+        rec.CallStack = block();
 
         i = weiter(i);
-        if (i >= n)
+        if (!hatZeile(i))
             ZeileFehlt(rec);
         FTeile.clear();
-        FTeile.push_back(Lines.LineAt(i, next));
+        const bool zusatz = Contains(teil(i), "Zusatzinfo:");
         i = next;
-        if (Contains(FTeile.front(), "Zusatzinfo:")) {
-            while (i < n) {
-                std::string_view line = Lines.LineAt(i, next);
-                if (IstTrenner(line))
-                    break;
-                FTeile.push_back(line);
+        if (zusatz) {
+            while (hatZeile(i) && !IstTrenner(Lines.LineAt(i, next))) {
+                teil(i);
                 i = next;
             }
-            rec.ZusatzInfo = Verbinden(FTeile);
+            rec.ZusatzInfo = block();
             i = weiter(i);
-            if (i >= n)
+            if (!hatZeile(i))
                 ZeileFehlt(rec);
             FTeile.clear();
-            FTeile.push_back(Lines.LineAt(i, next));
+            teil(i);
             i = next;
         }
 
         // Message text: up to the time-stamp line of the next entry, without separator lines.
-        while (i < n) {
+        while (hatZeile(i)) {
             std::string_view line = Lines.LineAt(i, next);
             if (IstNaechsterEintrag(line))
                 break;
             if (!IstTrenner(line))
-                FTeile.push_back(line);
+                FTeile.emplace_back(i, line.size());
             i = next;
         }
-        std::string_view naechsteKopfzeile;
-        const bool hatNaechste = i < n;
-        if (hatNaechste)
-            naechsteKopfzeile = Lines.LineAt(i, next);
-        rec.Text = Verbinden(FTeile);
+        rec.Text = block();
+        const bool hatNaechste = hatZeile(i);
+        std::string_view naechsteKopfzeile = hatNaechste ? Lines.LineAt(i, next) : std::string_view();
         Index = i;
 
         Kopfzeile_Zerlegen(rec);
@@ -378,6 +380,74 @@ bool InfoProtParser::IstDoppelt(const std::string& zeile) {
     return false;
 }
 
+namespace {
+
+// For each value its rank in the order of CompareTextAscii; values that compare equal share a
+// rank. Equal values are found by their hashes first, so that each distinct value takes part in
+// the comparing sort only once.
+std::vector<std::uint32_t> Raenge(const std::vector<std::string_view>& werte) {
+    const std::size_t n = werte.size();
+    std::vector<std::uint64_t> hash(n);
+    for (std::size_t k = 0; k < n; ++k)
+        hash[k] = std::hash<std::string_view>{}(werte[k]);
+    std::vector<std::uint32_t> folge(n);
+    std::iota(folge.begin(), folge.end(), 0u);
+    std::sort(folge.begin(), folge.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return hash[a] < hash[b]; });
+    // Runs of equal values; a value split by a hash collision only makes two runs of one rank.
+    std::vector<std::uint32_t> lauf(n), vertreter;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t w = folge[k];
+        if (vertreter.empty() || hash[vertreter.back()] != hash[w] || werte[vertreter.back()] != werte[w])
+            vertreter.push_back(w);
+        lauf[w] = static_cast<std::uint32_t>(vertreter.size() - 1);
+    }
+    std::vector<std::uint64_t>().swap(hash);
+    folge.resize(vertreter.size());
+    std::iota(folge.begin(), folge.end(), 0u);
+    std::sort(folge.begin(), folge.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return CompareTextAscii(werte[vertreter[a]], werte[vertreter[b]]) < 0;
+    });
+    std::vector<std::uint32_t> rangVon(vertreter.size());
+    std::uint32_t rang = 0;
+    for (std::size_t k = 0; k < folge.size(); ++k) {
+        if (k > 0 && CompareTextAscii(werte[vertreter[folge[k - 1]]], werte[vertreter[folge[k]]]) != 0)
+            ++rang;
+        rangVon[folge[k]] = rang;
+    }
+    for (std::size_t k = 0; k < n; ++k)
+        lauf[k] = rangVon[lauf[k]];
+    return lauf;
+}
+
+} // namespace
+
+// The order of Fehler_Vergleichen. Comparing the records themselves would visit two scattered
+// records and their texts for every comparison; ranks of codes and texts make it one visit each.
+void InfoProtParser::FehlerListeSortieren() {
+    const std::size_t n = static_cast<std::size_t>(FFehlerList.Count());
+    std::vector<std::uint64_t> schluessel(n);
+    {
+        std::vector<std::string_view> werte;
+        werte.reserve(n);
+        for (const TFehlerRec& rec : FFehlerList)
+            werte.push_back(rec.FehlerCode);
+        const auto codeRang = Raenge(werte);
+        for (std::size_t k = 0; k < n; ++k)
+            schluessel[k] = static_cast<std::uint64_t>(codeRang[k]) << 32;
+    }
+    {
+        std::vector<std::string_view> werte;
+        werte.reserve(n);
+        for (const TFehlerRec& rec : FFehlerList)
+            werte.push_back(rec.Text);
+        const auto textRang = Raenge(werte);
+        for (std::size_t k = 0; k < n; ++k)
+            schluessel[k] |= textRang[k];
+    }
+    FFehlerList.SortByIndex([&](std::size_t a, std::size_t b) { return schluessel[a] < schluessel[b]; });
+}
+
 int InfoProtParser::Fehler_Vergleichen(const TFehlerRec& a, const TFehlerRec& b) {
     int r = CompareTextAscii(a.FehlerCode, b.FehlerCode);
     return r != 0 ? r : CompareTextAscii(a.Text, b.Text);
@@ -404,8 +474,12 @@ void InfoProtParser::Auswerten() {
         suche.OnFileFound = [this](const TSearchRec& rec, const std::string&) { Datei_Parsen(rec); };
         suche.Execute();
 
-        FFehlerList.Sort(&InfoProtParser::Fehler_Vergleichen);
-        FZeilenIndexGueltig = false; // the indices moved with the sort
+        // The sort moves the records away from the indices in the table; it is built again
+        // when the next entry needs it.
+        std::vector<std::uint64_t>().swap(FZeilenIndex);
+        FZeilenIndexAnzahl = 0;
+        FZeilenIndexGueltig = false;
+        FehlerListeSortieren();
 
         Ausgabe("Das Programm wurde... " + std::to_string(FIgnorierteFehler));
         Ausgabe("Men\xFC geschlossen --> Programm beendet " + std::to_string(FMenuGeschlossen));

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace infemora {
@@ -60,9 +61,9 @@ public:
     bool SinnvolleZeitspanne();
     bool Datei_Parsen(const TSearchRec& SearchRec);
     void Parse_InfoFile(const std::string& FileName);
-    // Lines is the whole file; Index is the byte offset of the line that starts the entry and
-    // comes back as the offset of the line that ended it (Lines.size() at the end of the file).
-    void Fehler_Hinzufuegen(const TextBuffer& Lines, std::size_t& Index);
+    // Lines is the file; Index is the byte offset of the line that starts the entry and comes
+    // back as the offset of the line that ended it (the end of the text when the file ended).
+    void Fehler_Hinzufuegen(TextBuffer& Lines, std::size_t& Index);
     // Cuts the header line rec.Zeile into DateTime, User, Programm and FehlerCode;
     // EConvertError when its date or time is no number or no valid date or time.
     static void Kopfzeile_Zerlegen(TFehlerRec& rec);
@@ -93,6 +94,7 @@ public:
 private:
     void Ausgabe(const std::string& line);
     void AusgabeLeeren();
+    void FehlerListeSortieren();
     void Klassifizieren(TFehlerRec&& rec, bool hatNaechsteKopfzeile, std::string_view naechsteKopfzeile);
     bool IstDoppelt(const std::string& zeile);
     void ZeilenIndexEintragen(std::uint32_t hash, std::size_t index);
@@ -101,9 +103,10 @@ private:
     // The header lines of FFehlerList, for the duplicate test: an open-addressing table of
     // (32 bits of the line's hash) << 32 | (list index + 1); 0 is a free slot.
     std::vector<std::uint64_t> FZeilenIndex;
-    std::size_t FZeilenIndexAnzahl = 0;   // entries in the table
-    bool FZeilenIndexGueltig = false;     // false once the list was reordered
-    std::vector<std::string_view> FTeile; // lines of the block being cut, reused
+    std::size_t FZeilenIndexAnzahl = 0; // entries in the table
+    bool FZeilenIndexGueltig = false;   // false once the list was reordered
+    // Lines of the block being cut (offset, length), reused from entry to entry.
+    std::vector<std::pair<std::size_t, std::size_t>> FTeile;
 };
 
 } // namespace infemora

@@ -5,6 +5,7 @@
 #include "evaluation/text_compare.h"
 #include "host/datetime.h"
 #include "host/directories.h"
+#include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/program.h"
@@ -74,6 +75,21 @@ private:
     std::unordered_map<std::string, int> index_;
 };
 
+void ZeileZaehlen(Zaehlung& zaehlung, std::string_view zeile) {
+    if (Contains(zeile, "TMP"))
+        return;
+    const std::size_t start = zeile.find(kStart);
+    const std::size_t ende = zeile.find(kEnde);
+    if (start == std::string_view::npos && ende == std::string_view::npos)
+        return;
+    if (!zaehlung.ImZeitraum(zeile))
+        return;
+    if (start != std::string_view::npos)
+        zaehlung.Zaehlen(zeile, kStart, start + 1);
+    if (ende != std::string_view::npos)
+        zaehlung.Zaehlen(zeile, kEnde, ende + 1);
+}
+
 } // namespace
 
 void InfoProtParser::Anzahl_Protokoll_Start_Ende() {
@@ -88,30 +104,17 @@ void InfoProtParser::Anzahl_Protokoll_Start_Ende() {
         for (const TSearchRec& datei : suche.List()) {
             if (!Datei_Parsen(datei))
                 continue;
-            TextBuffer lines;
             try {
-                lines = TextBuffer::Load(verzeichnis + datei.name);
-            } catch (...) {
+                TextBuffer lines = TextBuffer::Open(verzeichnis + datei.name);
+                std::size_t next = 0;
+                for (std::size_t pos = 0; lines.HasLine(pos); pos = next) {
+                    lines.Release(pos);
+                    ZeileZaehlen(zaehlung, lines.LineAt(pos, next));
+                }
+            } catch (const EFileError&) {
                 // One log that vanished or cannot be read must not cost the report of all the
-                // others; the failure is reported and the file left out.
+                // others; the failure is reported and the rest of the file left out.
                 RegisterCurrentException(kontext);
-                continue;
-            }
-            std::size_t next = 0;
-            for (std::size_t pos = 0; pos < lines.size(); pos = next) {
-                std::string_view zeile = lines.LineAt(pos, next);
-                if (Contains(zeile, "TMP"))
-                    continue;
-                std::size_t start = zeile.find(kStart);
-                std::size_t ende = zeile.find(kEnde);
-                if (start == std::string_view::npos && ende == std::string_view::npos)
-                    continue;
-                if (!zaehlung.ImZeitraum(zeile))
-                    continue;
-                if (start != std::string_view::npos)
-                    zaehlung.Zaehlen(zeile, kStart, start + 1);
-                if (ende != std::string_view::npos)
-                    zaehlung.Zaehlen(zeile, kEnde, ende + 1);
             }
         }
 

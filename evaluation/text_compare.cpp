@@ -4,8 +4,13 @@
 #include "host/errors.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <unicode/coll.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
@@ -20,21 +25,68 @@ std::string UpperCaseAscii(std::string_view text) {
 
 int CompareTextAscii(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    while (i < n) {
+        // Sorted lists hold long runs of equal text: skip equal bytes eight at a time.
+        while (i + 8 <= n) {
+            std::uint64_t x, y;
+            std::memcpy(&x, a.data() + i, 8);
+            std::memcpy(&y, b.data() + i, 8);
+            if (x != y)
+                break;
+            i += 8;
+        }
+        while (i < n && a[i] == b[i])
+            ++i;
+        if (i == n)
+            break;
         auto ca = static_cast<unsigned char>(UpperAscii(a[i]));
         auto cb = static_cast<unsigned char>(UpperAscii(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
+        ++i;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 bool ContainsUpperAscii(std::string_view text, std::string_view upperPart) {
-    if (upperPart.empty())
+    const std::size_t m = upperPart.size();
+    if (m == 0)
         return true;
-    auto it = std::search(text.begin(), text.end(), upperPart.begin(), upperPart.end(),
-                          [](char t, char p) { return UpperAscii(t) == p; });
-    return it != text.end();
+    if (text.size() < m)
+        return false;
+    const std::size_t letzte = text.size() - m; // last possible start
+    auto passt = [&](std::size_t j) {
+        for (std::size_t k = 0; k < m; ++k)
+            if (UpperAscii(text[j + k]) != upperPart[k])
+                return false;
+        return true;
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Candidates: first and last byte match without regard to case. Setting bit 0x20 folds
+    // A to Z onto a to z (and a few other bytes onto each other, which the full test sorts out).
+    auto faltung = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? 0x20 : 0); };
+    const __m128i oder0 = _mm_set1_epi8(faltung(upperPart.front()));
+    const __m128i ziel0 = _mm_set1_epi8(static_cast<char>(upperPart.front() | faltung(upperPart.front())));
+    const __m128i oderL = _mm_set1_epi8(faltung(upperPart.back()));
+    const __m128i zielL = _mm_set1_epi8(static_cast<char>(upperPart.back() | faltung(upperPart.back())));
+    for (; i + 15 <= letzte; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + m - 1));
+        auto maske = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpeq_epi8(_mm_or_si128(a, oder0), ziel0), _mm_cmpeq_epi8(_mm_or_si128(b, oderL), zielL))));
+        while (maske != 0) {
+            if (passt(i + static_cast<std::size_t>(__builtin_ctz(maske))))
+                return true;
+            maske &= maske - 1;
+        }
+    }
+#endif
+    for (; i <= letzte; ++i)
+        if (passt(i))
+            return true;
+    return false;
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace infemora {
 
@@ -36,9 +38,32 @@ public:
         return -1;
     }
 
-    // Not stable: items that compare equal may end up in any order.
-    void Sort(const CompareFunc& compare) {
-        std::sort(items_.begin(), items_.end(), [&](const T& a, const T& b) { return compare(a, b) < 0; });
+    // Not stable: items that compare equal may end up in any order. The order is found on
+    // indices and then applied with one move per item: records are large to move around.
+    template <typename Compare> void Sort(const Compare& compare) {
+        SortByIndex([&](std::size_t a, std::size_t b) { return compare(items_[a], items_[b]) < 0; });
+    }
+    // The same with a strict "less" on the items' indices, for callers that compare keys of
+    // their own instead of the items.
+    template <typename Less> void SortByIndex(const Less& less) {
+        std::vector<std::size_t> ordnung(items_.size());
+        std::iota(ordnung.begin(), ordnung.end(), std::size_t{0});
+        std::sort(ordnung.begin(), ordnung.end(), less);
+        // Position k takes the item at ordnung[k]; follow each cycle once.
+        for (std::size_t k = 0; k < ordnung.size(); ++k) {
+            if (ordnung[k] == k)
+                continue;
+            T gehalten = std::move(items_[k]);
+            std::size_t j = k;
+            while (ordnung[j] != k) {
+                const std::size_t von = ordnung[j];
+                items_[j] = std::move(items_[von]);
+                ordnung[j] = j;
+                j = von;
+            }
+            items_[j] = std::move(gehalten);
+            ordnung[j] = j;
+        }
     }
     void Clear() {
         // Give the memory back: a run may collect many records and the next one few.

@@ -4,6 +4,7 @@
 
 #include "host/fileutil.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace infemora;
@@ -203,4 +204,29 @@ TEST(Sammellauf, MissingDirectoryIsReportedWithoutSummary) {
     parser.p.Auswerten();
     EXPECT_TRUE(parser.memo.empty());
     EXPECT_EQ(RegistrierteKontexte(), std::vector<std::string>{"TVKT_InfoProtParser.Auswerten"});
+}
+
+TEST(Sortierung, ManyRecordsEndInTheOrderOfTheRecordComparison) {
+    testenv::TempSite site;
+    Parser parser(site);
+    const char* codes[] = {"STANDARD.5", "standard.5", "STANDARD.51", "Standard.5x", "A", "_", "\xC4"};
+    const char* texte[] = {"Text", "text", "Text ", "Texte", "", "T\xE4xt", "tEXT\r\nzwei"};
+    std::vector<Eintrag> eintraege;
+    std::uint32_t z = 7;
+    for (int i = 0; i < 400; ++i) {
+        z = z * 1103515245u + 12345u;
+        char zeit[8];
+        std::snprintf(zeit, sizeof zeit, "10%02d%02d", i / 60, i % 60);
+        eintraege.push_back({FehlerKopf("20240311", zeit, "U", "P", codes[(z >> 8) % 7]),
+                             {"cs"},
+                             {},
+                             {texte[(z >> 16) % 7]}});
+    }
+    // Every entry but the last ends with the next entry's start line; the file ends in a text.
+    site.writeLines(site.logFile("INFOPROT.001"), LogZeilen(eintraege));
+    parser.p.Auswerten();
+    ASSERT_EQ(parser.p.FFehlerList.Count(), 400);
+    for (int k = 1; k < parser.p.FFehlerList.Count(); ++k)
+        ASSERT_LE(InfoProtParser::Fehler_Vergleichen(parser.p.FFehlerList[k - 1], parser.p.FFehlerList[k]), 0)
+            << k;
 }

@@ -94,7 +94,7 @@ struct Zerlegt {
             bytes += l + zeilenende;
         text = TextBuffer::FromBytes(bytes);
         std::size_t next = 0;
-        while (index < text.size()) {
+        while (text.HasLine(index)) {
             auto line = text.LineAt(index, next);
             if (line.find("Fehler-Meldung") != std::string_view::npos ||
                 line.find("NONE-Meldung") != std::string_view::npos)
@@ -103,9 +103,9 @@ struct Zerlegt {
         }
         parser.p.Fehler_Hinzufuegen(text, index);
     }
-    std::string zeileBeiIndex() const {
+    std::string zeileBeiIndex() {
         std::size_t next;
-        return index < text.size() ? std::string(text.LineAt(index, next)) : std::string("<Dateiende>");
+        return text.HasLine(index) ? std::string(text.LineAt(index, next)) : std::string("<Dateiende>");
     }
 };
 
@@ -189,7 +189,7 @@ TEST(EintragZerlegen, EntryCutShortAtTheEndOfTheFile) {
     for (auto& f : faelle) {
         Zerlegt z(f.lines);
         EXPECT_EQ(z.parser.p.FFehlerList.Count(), 0) << f.name;
-        EXPECT_EQ(z.index >= z.text.size(), true) << f.name;
+        EXPECT_FALSE(z.text.HasLine(z.index)) << f.name;
         auto kontexte = RegistrierteKontexte();
         if (f.registriert) {
             ASSERT_EQ(kontexte.size(), 1u) << f.name;
@@ -362,4 +362,84 @@ TEST(DateiTor, InvalidFirstDayIsReportedAndRefusesTheFile) {
     rec.name = "x";
     EXPECT_FALSE(parser.p.Datei_Parsen(rec));
     EXPECT_EQ(RegistrierteKontexte(), std::vector<std::string>{"TVKT_InfoProtParser.Datei_Parsen"});
+}
+
+TEST(DateiLesen, ReadingThroughTheWindowGivesTheSameRecordsAsInMemory) {
+    // Several MB with entries of every size at every distance from the window's block borders,
+    // one entry longer than a block, and line ends of all three kinds.
+    std::string bytes;
+    std::uint32_t zufall = 12345;
+    auto naechste = [&](std::uint32_t n) {
+        zufall = zufall * 1103515245u + 12345u;
+        return (zufall >> 8) % n;
+    };
+    const char* enden[] = {"\r\n", "\r\n", "\r\n", "\n", "\r"};
+    int nummer = 0;
+    while (bytes.size() < 5'000'000) {
+        const char* ende = enden[naechste(5)];
+        const int fueller = static_cast<int>(naechste(40));
+        for (int k = 0; k < fueller; ++k)
+            bytes += "12345<< Start" + std::string(ende) + "12345## 20240311 101010 U P Info " +
+                     std::string(naechste(200), 'x') + ende;
+        Lines text = {"Text " + std::to_string(nummer)};
+        if (nummer == 50)
+            text.push_back(std::string(1'500'000, 'l'));
+        const std::string sekunde = std::to_string(10 + nummer % 50);
+        for (const auto& l :
+             EintragZeilen({FehlerKopf("20240311", "1425" + sekunde, "U" + std::to_string(nummer), "P",
+                                       nummer % 3 ? "C.1" : "C.2"),
+                            {"cs " + std::to_string(nummer), "zweite"},
+                            nummer % 2 ? Lines{"Zusatzinfo: " + std::to_string(nummer)} : Lines{},
+                            text}))
+            bytes += l + ende;
+        ++nummer;
+    }
+    testenv::TempSite site;
+    site.writeFile(site.logFile("gross"), bytes);
+    Parser ausDatei(site);
+    ausDatei.p.Parse_InfoFile(site.logFile("gross"));
+
+    Parser imSpeicher(site);
+    TextBuffer alles = TextBuffer::FromBytes(bytes);
+    std::size_t index = 0, next = 0;
+    while (alles.HasLine(index)) {
+        std::string_view line = alles.LineAt(index, next);
+        if (line.find("Fehler-Meldung") != std::string_view::npos)
+            imSpeicher.p.Fehler_Hinzufuegen(alles, index);
+        else
+            index = next;
+    }
+    ASSERT_GT(imSpeicher.p.FFehlerList.Count(), 100);
+    ASSERT_EQ(ausDatei.p.FFehlerList.Count(), imSpeicher.p.FFehlerList.Count());
+    for (int k = 0; k < imSpeicher.p.FFehlerList.Count(); ++k) {
+        const TFehlerRec& a = ausDatei.p.FFehlerList[k];
+        const TFehlerRec& b = imSpeicher.p.FFehlerList[k];
+        ASSERT_EQ(a.Zeile, b.Zeile) << k;
+        ASSERT_EQ(a.CallStack, b.CallStack) << k;
+        ASSERT_EQ(a.ZusatzInfo, b.ZusatzInfo) << k;
+        ASSERT_EQ(a.Text, b.Text) << k;
+    }
+    EXPECT_EQ(ausDatei.p.FFehlerList[50].Text.size(), std::string("Text 50\r\n").size() + 1'500'000 + 15);
+    EXPECT_TRUE(RegistrierteKontexte().empty());
+}
+
+TEST(DateiLesen, WindowHoldsOnlyWhatIsStillNeeded) {
+    testenv::TempSite site;
+    const std::string zeile = "12345## 20240311 101010 U P Info Zeile ohne Fehler\r\n";
+    std::string bytes;
+    while (bytes.size() < 8'000'000)
+        bytes += zeile;
+    site.writeFile(site.path("datei"), bytes);
+    TextBuffer t = TextBuffer::Open(site.path("datei"));
+    std::size_t next = 0, zeilen = 0;
+    for (std::size_t pos = 0; t.HasLine(pos); pos = next, ++zeilen) {
+        t.Release(pos);
+        t.LineAt(pos, next);
+    }
+    EXPECT_EQ(zeilen * zeile.size(), bytes.size());
+    EXPECT_LE(t.Held(), 2u << 20);
+
+    TextBuffer suche = TextBuffer::Open(site.path("datei"));
+    EXPECT_EQ(suche.Find("Fehler-Meldung", 0), std::string_view::npos);
+    EXPECT_LE(suche.Held(), 2u << 20);
 }

@@ -14,10 +14,10 @@ using namespace std::string_literals;
 
 namespace {
 
-Lines AlleZeilen(const TextBuffer& b) {
+Lines AlleZeilen(TextBuffer&& b) {
     Lines out;
     std::size_t next = 0;
-    for (std::size_t pos = 0; pos < b.size(); pos = next)
+    for (std::size_t pos = 0; b.HasLine(pos); pos = next)
         out.emplace_back(b.LineAt(pos, next));
     return out;
 }
@@ -47,7 +47,7 @@ TEST(TextBuffer, LinesAsTheHostSplitsThem) {
     for (const auto& bytes : faelle) {
         testenv::TempSite site;
         site.writeFile(site.path("datei"), bytes);
-        EXPECT_EQ(AlleZeilen(TextBuffer::Load(site.path("datei"))), LoadTextFile(site.path("datei")))
+        EXPECT_EQ(AlleZeilen(TextBuffer::Open(site.path("datei"))), LoadTextFile(site.path("datei")))
             << bytes;
         EXPECT_EQ(AlleZeilen(TextBuffer::FromBytes(bytes)), DecodeTextBytes(bytes)) << bytes;
     }
@@ -69,8 +69,8 @@ TEST(TextBuffer, LineStartAndSearch) {
 
 TEST(TextBuffer, MissingFileOrFolderFails) {
     testenv::TempSite site;
-    EXPECT_THROW(TextBuffer::Load(site.path("fehlt")), EFileError);
-    EXPECT_THROW(TextBuffer::Load(site.logDir()), EFileError);
+    EXPECT_THROW(TextBuffer::Open(site.path("fehlt")), EFileError);
+    EXPECT_THROW(TextBuffer::Open(site.logDir()), EFileError);
 }
 
 TEST(ReplacingFileWriter, TargetChangesOnlyOnCommit) {
