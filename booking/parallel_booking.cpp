@@ -1,12 +1,45 @@
-// The booking tab's parts of the main window.
+// The booking tab's parts of the main window. The tab's content is made when the tab is first
+// shown; until then no booking file or grid exists.
 #include "shell/parallel_window.h"
+
+#include "booking/pkpf_tab_widget.h"
+#include "host/messages.h"
+
+#include <QVBoxLayout>
 
 namespace infemora {
 
-void TfrmParallel::tshPkpfFileShow() {}
+namespace {
 
-// Teardown: no booking grid or file exists yet before the tab was filled.
-void TfrmParallel::bookingTeardownFocus() {}
-void TfrmParallel::bookingTeardownClose() {}
+TPKPFTab* pkpfTab(QWidget* tsh) {
+    return tsh ? tsh->findChild<TPKPFTab*>("pnlPkpfTab", Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+} // namespace
+
+void TfrmParallel::tshPkpfFileShow() {
+    try {
+        TPKPFTab* tab = pkpfTab(tshPkpfFile);
+        if (!tab) {
+            tab = new TPKPFTab(tshPkpfFile);
+            auto* layout = tshPkpfFile->layout() ? tshPkpfFile->layout() : new QVBoxLayout(tshPkpfFile);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(tab);
+        }
+        tab->tshPkpfFileShow();
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.tshPkpfFileShow");
+    }
+}
+
+void TfrmParallel::bookingTeardownFocus() {
+    if (TPKPFTab* tab = pkpfTab(tshPkpfFile))
+        tab->teardownFocus();
+}
+
+void TfrmParallel::bookingTeardownClose() {
+    if (TPKPFTab* tab = pkpfTab(tshPkpfFile))
+        tab->teardownClose();
+}
 
 } // namespace infemora
