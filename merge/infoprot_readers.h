@@ -96,6 +96,9 @@ class TBufferedFileStreams {
 public:
     // bufferBytes: read buffer per file; 0 chooses by the number of files (64 KiB to 1 MiB).
     explicit TBufferedFileStreams(std::size_t bufferBytes = 0) : bufferBytes_(bufferBytes) {}
+    // The streams count their reads into this object.
+    TBufferedFileStreams(const TBufferedFileStreams&) = delete;
+    TBufferedFileStreams& operator=(const TBufferedFileStreams&) = delete;
 
     // Opens one more input file at the end of the list; EFileError when it cannot be read.
     void Add(const std::string& path);

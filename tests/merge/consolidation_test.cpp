@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace infemora {
 namespace {
@@ -171,6 +172,29 @@ TEST_F(Consolidation, SecondConsolidationKeepsTheNewInfemora) {
     everything += site.readFile(infemora());
     // The second run read infoprot.tmp first, then the former INFEMORA.000.
     EXPECT_EQ(everything, first.substr(0, first.size() - tail1.size()) + second + tail1);
+}
+
+TEST_F(Consolidation, PartsMoveIntoTheLogFolderFromAnotherFileSystem) {
+    struct stat shm {
+    }, logs{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(site.logDir().c_str(), &logs) != 0 ||
+        shm.st_dev == logs.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    std::string tmpl = "/dev/shm/infemora-merge-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    std::string bytes = SingleLineEntries("e", 36000);
+    std::string a = file("infoprot.001", bytes);
+    MergeRunInput in;
+    in.files = {a};
+    in.tempPath = tmpl + "/TEMOSORT.TXT";
+    MergeRunResult r = DateienSortieren(in, progress);
+    std::vector<std::string> leftInTemp = mergetest::FilesIn(tmpl);
+    std::filesystem::remove_all(tmpl);
+    ASSERT_TRUE(r.success);
+    ASSERT_EQ(r.archiveParts.size(), 2u);
+    EXPECT_EQ(site.readFile(part(1)) + site.readFile(part(2)) + site.readFile(infemora()), bytes);
+    EXPECT_FALSE(Exists(a));
+    EXPECT_TRUE(leftInTemp.empty());
 }
 
 TEST_F(Consolidation, NothingIsCutOrDeletedWhileAnotherProcessHoldsAFile) {
