@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace infemora;
 using namespace infemora::evaltest;
@@ -229,4 +230,26 @@ TEST(Sortierung, ManyRecordsEndInTheOrderOfTheRecordComparison) {
     for (int k = 1; k < parser.p.FFehlerList.Count(); ++k)
         ASSERT_LE(InfoProtParser::Fehler_Vergleichen(parser.p.FFehlerList[k - 1], parser.p.FFehlerList[k]), 0)
             << k;
+}
+
+TEST(Sammellauf, FileVanishingDuringTheRunIsListedAndTheOthersAreRead) {
+    testenv::TempSite site;
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        site.writeLines(site.logFile(name),
+                        LogZeilen({{FehlerKopf("20240311", "142501", "U", "P", name), {"cs"}, {}, {"t"}}}));
+    // Between two files the window lets messages run; meanwhile another program removes b.log.
+    struct Loescher : IProgress {
+        std::string pfad;
+        void Pump() override { ::unlink(pfad.c_str()); }
+    } loescher;
+    loescher.pfad = site.logFile("b.log");
+    Parser parser(site);
+    parser.p.Fortschritt = &loescher;
+    parser.p.Auswerten();
+    EXPECT_EQ(parser.p.FFehlerList.Count(), 2);
+    EXPECT_EQ(parser.p.FListeNichtGelesen, Lines{site.logFile("b.log")});
+    EXPECT_EQ(parser.memo[0], site.logFile("a.log"));
+    EXPECT_EQ(parser.memo[1], site.logFile("c.log"));
+    EXPECT_EQ(parser.memo.back(), "Restliche Fehleranzahl: 2");
+    EXPECT_TRUE(RegistrierteKontexte().empty());
 }
