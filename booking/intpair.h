@@ -14,8 +14,8 @@ struct TIntPair {
     constexpr auto operator<=>(const TIntPair&) const = default;
 };
 
-// The empty pair is (0, 0): no booking number has a first part 0, and the number fields of the
-// window count an empty field as 0.
+// The empty pair is (0, 0): the number fields of the window count an empty field as 0, so a
+// number with a part 0 can never be asked for there anyway.
 inline constexpr TIntPair CLeeresIntPair{0, 0};
 
 constexpr bool IntPairDefined(const TIntPair& p) {
