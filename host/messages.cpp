@@ -23,8 +23,8 @@ void QVRInfo::writeLog(const std::string& context, const std::string& message) {
     if (echo_)
         std::cerr << "infemora: " << context << ": " << message << std::endl;
     try {
-        // Never create folders here: a broken STATEMP must not hide the original failure.
-        std::string path = GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", false);
+        // A STATEMP that cannot be made only loses the log line; stderr still has it.
+        std::string path = GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", true);
         int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
         if (fd >= 0) {
             line += "\r\n";

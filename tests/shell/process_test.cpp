@@ -31,7 +31,7 @@ public:
     }
 };
 
-pid_t spawn(const std::vector<std::string>& argv) {
+pid_t spawn(const std::vector<std::string>& argv, const std::string& stdinFile = "/dev/null") {
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -39,6 +39,7 @@ pid_t spawn(const std::vector<std::string>& argv) {
     pid_t pid = -1;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, stdinFile.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     int rc = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);
@@ -121,4 +122,41 @@ TEST(Processes, CliUsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli({"terminate", "--unbekannt"}), 2);
     EXPECT_EQ(runCli({"--help"}), 0);
     EXPECT_EQ(runCli({"terminate", "--help"}), 0);
+}
+
+TEST(Processes, PasswortStoresOnlyAHashAndRefusesAMismatch) {
+    Site site;
+    site.writeFile(site.path("eingabe"), "Kasse#1\nKasse#1\n");
+    pid_t pid = spawn({cli(), "passwort"}, site.path("eingabe"));
+    EXPECT_EQ(waitFor(pid, 60s), 0);
+    std::string ini = site.readFile(site.path("infemora.ini"));
+    EXPECT_NE(ini.find("[Passwort]"), std::string::npos);
+    EXPECT_NE(ini.find("Hash=pbkdf2-sha256$"), std::string::npos);
+    EXPECT_EQ(ini.find("Kasse#1"), std::string::npos);
+    EXPECT_NE(ini.find("[Verzeichnisse]"), std::string::npos); // the other keys stay
+
+    site.writeFile(site.path("eingabe"), "eins\nzwei\n");
+    pid = spawn({cli(), "passwort"}, site.path("eingabe"));
+    EXPECT_EQ(waitFor(pid, 60s), 1);
+    EXPECT_EQ(site.readFile(site.path("infemora.ini")), ini);
+}
+
+TEST(Processes, MissingSettingsFileFallsBackWithoutWritingElsewhere) {
+    Site site;
+    std::string home = site.path("home");
+    ForceDirectories(home);
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("INFEMORA_CONFIG", site.path("gibt-es-nicht.ini").c_str(), 1);
+    pid_t pid = spawn({gui(), "-NOMORA"});
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(stillRunning(pid));
+    EXPECT_EQ(runCli({"terminate"}), 0);
+    EXPECT_EQ(waitFor(pid, 10s), 0);
+    // The defaults lie under the data folder of the user, and only there anything was made.
+    EXPECT_TRUE(DirectoryExists(home + "/.local/share/infemora/infoprot"));
+    EXPECT_FALSE(FileExists(site.path("gibt-es-nicht.ini")));
+    std::string log = site.readFile(home + "/.local/share/infemora/statemp/INFEMORA_Fehler.log");
+    EXPECT_NE(log.find("gibt-es-nicht.ini"), std::string::npos);
 }
