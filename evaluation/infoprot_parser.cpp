@@ -41,13 +41,6 @@ bool IstNaechsterEintrag(std::string_view line) {
     return Contains(line, kNaechsterEintrag);
 }
 
-// Delphi's Copy: 1-based start, count; out-of-range parts give what is there.
-std::string_view Copy(std::string_view s, std::size_t index1, std::size_t count = std::string_view::npos) {
-    if (index1 < 1 || index1 > s.size())
-        return {};
-    return s.substr(index1 - 1, count);
-}
-
 int Zahl(std::string_view text) {
     long long v = 0;
     if (!TryStrToInt(text, v) || v < INT32_MIN || v > INT32_MAX)
@@ -57,7 +50,7 @@ int Zahl(std::string_view text) {
 
 // Reading a line that the file does not have: the entry ends too early.
 [[noreturn]] void ZeileFehlt(const TFehlerRec& rec) {
-    throw EInfemora("Listenindex außerhalb des gültigen Bereichs: der Eintrag endet vor seinem Text (" +
+    throw EInfemora("Listenindex außerhalb des gültigen Bereichs: der Eintrag bricht am Dateiende ab (" +
                     Win1252ToUtf8(rec.Zeile) + ")");
 }
 

@@ -22,12 +22,6 @@ const std::string kKlasse = "TVKT_InfoProtParser.";
 constexpr std::string_view kStart = "Protokollstart";
 constexpr std::string_view kEnde = "Protokollende";
 
-std::string_view Copy(std::string_view s, std::size_t index1, std::size_t count) {
-    if (index1 < 1 || index1 > s.size())
-        return {};
-    return s.substr(index1 - 1, count);
-}
-
 class Zaehlung {
 public:
     Zaehlung(TDateTime erster, TDateTime letzter) : erster_(erster), letzter_(letzter) {}

@@ -21,6 +21,15 @@ inline bool Contains(std::string_view text, std::string_view part) {
 // Whether `text`, upper-cased as UpperCaseAscii does, contains `upperPart` (already upper-cased).
 bool ContainsUpperAscii(std::string_view text, std::string_view upperPart);
 
+// Part of `text` from 1-based position `index1`, at most `count` characters; positions outside
+// the text give what there is, as the program family's string routines count.
+inline std::string_view Copy(std::string_view text, std::size_t index1,
+                             std::size_t count = std::string_view::npos) {
+    if (index1 < 1 || index1 > text.size())
+        return {};
+    return text.substr(index1 - 1, count);
+}
+
 // Without leading and trailing blanks and control characters (every byte up to 0x20).
 std::string_view TrimBlanks(std::string_view text);
 
