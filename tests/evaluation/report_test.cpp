@@ -131,19 +131,3 @@ TEST(FehlerAuswertung, FirstDayAfterLastDayWritesAnEmptyFile) {
                   "Die folgende(n) Datei(en) konnte(n) nicht geöffnet werden:", "/pfad/INFOPROT.002",
                   "/pfad/infoprot.tmp"}));
 }
-
-TEST(FehlerAuswertung, ButtonRunsCollectionTypingAndReport) {
-    testenv::TempSite site;
-    site.writeLines(
-        site.logFile("INFOPROT.001"),
-        LogZeilen({{FehlerKopf("20240311", "142501", "U", "KASSE", "A.1"), {Cs("x")}, {}, {"t"}},
-                   {FehlerKopf("20240312", "142501", "U", "KASSE", "A.1"), {Cs("x")}, {}, {"t"}}}));
-    Parser parser(site, "11.03.2024", "12.03.2024");
-    ASSERT_TRUE(parser.p.btnFehler_AuswertungClick());
-    EXPECT_EQ(parser.memo.front(), site.logFile("INFOPROT.001"));
-    EXPECT_EQ(Bericht(site), Verbinde({Tageskopf("11.03.2024", 1, 1, 0, 0),
-                                       {"", "", "KASSE: 1 Fehler", "1-mal A.1", "1-mal:", "x"},
-                                       Tageskopf("12.03.2024", 1, 1, 0, 0),
-                                       {"", "", "KASSE: 1 Fehler", "1-mal A.1", "1-mal:", "x"}}));
-    EXPECT_EQ(parser.p.FFehlerList[0].FehlerTyp, "Ohne Zuweisung");
-}

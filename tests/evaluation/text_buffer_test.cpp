@@ -1,6 +1,5 @@
 // The evaluation's file buffer must see the same lines as the host's text file loading.
 #include "evaluation/text_buffer.h"
-#include "evaluation/text_compare.h"
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/textfile.h"
@@ -53,20 +52,6 @@ TEST(TextBuffer, LinesAsTheHostSplitsThem) {
     }
 }
 
-TEST(TextBuffer, LineStartAndSearch) {
-    TextBuffer b = TextBuffer::FromBytes("eins\r\nzwei drei\rvier\nf\xFC"
-                                         "nf");
-    EXPECT_EQ(b.LineStartOf(0), 0u);
-    EXPECT_EQ(b.LineStartOf(b.Find("drei", 0)), 6u);
-    EXPECT_EQ(b.LineStartOf(b.Find("vier", 0)), 16u);
-    EXPECT_EQ(b.Find("eins", 1), std::string_view::npos);
-    EXPECT_EQ(b.Find("f", 100), std::string_view::npos);
-    TextBuffer moved = std::move(b);
-    std::size_t next;
-    EXPECT_EQ(moved.LineAt(moved.LineStartOf(moved.Find("\xFC", 0)), next), "f\xFC"
-                                                                            "nf");
-}
-
 TEST(TextBuffer, MissingFileOrFolderFails) {
     testenv::TempSite site;
     EXPECT_THROW(TextBuffer::Open(site.path("fehlt")), EFileError);
@@ -95,15 +80,4 @@ TEST(ReplacingFileWriter, TargetChangesOnlyOnCommit) {
     for (const auto& e : std::filesystem::directory_iterator(site.root()))
         dateien += e.is_regular_file();
     EXPECT_EQ(dateien, 1); // no temp file left beside it
-}
-
-TEST(TextVergleich, CompareTextAndTrim) {
-    EXPECT_EQ(CompareTextAscii("abc", "ABC"), 0);
-    EXPECT_LT(CompareTextAscii("ab", "abc"), 0);
-    EXPECT_LT(CompareTextAscii("a", "_"), 0);    // as upper case: 'A' before '_'
-    EXPECT_LT(CompareTextAscii("Z", "\xE4"), 0); // other bytes unsigned
-    EXPECT_NE(CompareTextAscii("\xC4", "\xE4"), 0);
-    EXPECT_EQ(TrimBlanks(" \t\x01x y\r\n"), "x y");
-    EXPECT_TRUE(ContainsUpperAscii("Standard.993", "STANDARD.9"));
-    EXPECT_FALSE(ContainsUpperAscii("\xE4rger", "\xC4RGER"));
 }
