@@ -36,7 +36,9 @@ std::string realPathOf(const QListWidgetItem* item) {
 } // namespace
 
 void TfrmParallel::createReaders() {
-    FInfoProtStream = std::make_unique<TBufferedFileStreams>(32768);
+    // The streams choose their buffers by the number of files (64 KiB to 1 MiB each, 16 MiB in
+    // all): fixed small buffers would send every entry above them down the slow path.
+    FInfoProtStream = std::make_unique<TBufferedFileStreams>();
 }
 
 void TfrmParallel::releaseReaders() { FInfoProtStream.reset(); }

@@ -1,5 +1,6 @@
 #include "support/window_fixture.h"
 
+#include "bench/gensite.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
 #include "merge/selektion_dialog.h"
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -100,6 +102,26 @@ private slots:
         QCOMPARE(w->memInfoWork->cursorPosition(), w->memInfoWork->document().textLength());
         for (QAction* a : {w->Selektion1, w->AlleDatenAnzeigen1, w->Speichern1, w->Drucken1})
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+    }
+
+    void headlessMergeGivesTheTextOfTheView() {
+        testenv::WindowSite site;
+        site.writeLines(site.logFile("INFOPROT.001"),
+                        concat({Entry("20261207", "100000", "Gr\xFC\xDF" "e"), Entry("20261208", "120000", "a2")}));
+        site.writeFile(site.logFile("infoprot.tmp"), "00002<< x\n00002## 20261208 110000 K P\n  \xF8 LF-Zeile\n");
+        auto w = site.start({});
+        std::string view;
+        for (std::int64_t i = 0; i < w->memInfoWork->lineCount(); ++i)
+            view += w->memInfoWork->line(i) + "\r\n";
+        gensite::WriteSettingsFile(site.path("infemora.ini"), site.root());
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("INFEMORA_CONFIG", QString::fromStdString(site.path("infemora.ini")));
+        cli.setProcessEnvironment(env);
+        cli.start(QString::fromStdString(testenv::BinaryDir() + "/app/infemora-cli/infemora-cli"), {"merge"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(cli.readAllStandardOutput(), QByteArray::fromStdString(view));
     }
 
     void emptyLogDirectoryShowsThePlaceholder() {
