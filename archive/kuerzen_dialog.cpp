@@ -3,6 +3,8 @@
 #include "host/codec1252.h"
 #include "host/datetime.h"
 
+#include "shell/dialog_buttons.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,24 +30,15 @@ TfrmKuerzen::TfrmKuerzen(QWidget* parent) : QDialog(parent) {
     edtKuerzen->setObjectName("edtKuerzen");
     edtKuerzen->setMaximumWidth(60);
     label->setBuddy(edtKuerzen);
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnAbbruch = new QPushButton(QStringLiteral("Abbruch"), this);
-    btnAbbruch->setObjectName("btnAbbruch");
     auto* row = new QHBoxLayout;
     row->addWidget(label);
     row->addWidget(edtKuerzen);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
+    QBoxLayout* buttons = OkAbbruchZeile(this, btnOK, btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(btnOK, &QPushButton::clicked, this, [this] { OKClick(); });
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmKuerzen::showEvent(QShowEvent* event) {

@@ -4,6 +4,8 @@
 #include "merge/selektion_rules.h"
 
 #include <QGridLayout>
+#include "shell/dialog_buttons.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,21 +45,12 @@ TfrmSelektion::TfrmSelektion(QWidget* parent) : QDialog(parent) {
     grid->addWidget(edtVonZeit, 2, 1);
     grid->addWidget(edtBisZeit, 2, 2);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true); // Enter acts as OK
-    btnAbbruch = new QPushButton(QStringLiteral("Abbruch"), this);
-    btnAbbruch->setObjectName("btnAbbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
+    QBoxLayout* buttons = OkAbbruchZeile(this, btnOK, btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
     connect(btnOK, &QPushButton::clicked, this, [this] { OKClick(); });
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject); // Escape does the same
     connect(edtVonDatum, &QLineEdit::textChanged, this, [this] { updateTimeFields(); });
     connect(edtBisDatum, &QLineEdit::textChanged, this, [this] { updateTimeFields(); });
     updateTimeFields();

@@ -42,25 +42,34 @@ void TfrmParallel::Suchen1Click() {
     }
 }
 
+namespace {
+
+// Runs one search on the active view under the hourglass: a hit is selected and focused, no hit
+// beeps. Without a search text or a view nothing happens.
+template <typename Search>
+void searchActiveView(LogTextView* view, const std::string& needle, Search search) {
+    if (needle.empty() || !view)
+        return;
+    std::int64_t hit;
+    {
+        Hourglass wait;
+        hit = search(view->document(), needle, view);
+    }
+    if (hit < 0) {
+        QApplication::beep();
+        return;
+    }
+    view->setFocus();
+    view->setSelection(hit, static_cast<std::int64_t>(needle.size()));
+}
+
+} // namespace
+
 void TfrmParallel::Weitersuchen1Click() {
     try {
-        if (FSelSuche.empty())
-            return;
-        LogTextView* view = ActiveView();
-        if (!view)
-            return;
-        std::int64_t start = view->selectionStart() + view->selectionLength();
-        std::int64_t hit;
-        {
-            Hourglass wait;
-            hit = SucheVorwaerts(view->document(), FSelSuche, start);
-        }
-        if (hit < 0) {
-            QApplication::beep();
-            return;
-        }
-        view->setFocus();
-        view->setSelection(hit, static_cast<std::int64_t>(FSelSuche.size()));
+        searchActiveView(ActiveView(), FSelSuche, [](const LogDocument& doc, const std::string& n, LogTextView* v) {
+            return SucheVorwaerts(doc, n, v->selectionStart() + v->selectionLength());
+        });
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Weitersuchen1Click");
     }
@@ -68,22 +77,9 @@ void TfrmParallel::Weitersuchen1Click() {
 
 void TfrmParallel::Weitersuchenrckwrts1Click() {
     try {
-        if (FSelSuche.empty())
-            return;
-        LogTextView* view = ActiveView();
-        if (!view)
-            return;
-        std::int64_t hit;
-        {
-            Hourglass wait;
-            hit = SucheRueckwaerts(view->document(), FSelSuche, view->selectionStart());
-        }
-        if (hit < 0) {
-            QApplication::beep();
-            return;
-        }
-        view->setFocus();
-        view->setSelection(hit, static_cast<std::int64_t>(FSelSuche.size()));
+        searchActiveView(ActiveView(), FSelSuche, [](const LogDocument& doc, const std::string& n, LogTextView* v) {
+            return SucheRueckwaerts(doc, n, v->selectionStart());
+        });
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Weitersuchenrckwrts1Click");
     }

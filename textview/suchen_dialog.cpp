@@ -1,5 +1,7 @@
 #include "textview/suchen_dialog.h"
 
+#include "shell/dialog_buttons.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,22 +19,13 @@ TfrmSuchen::TfrmSuchen(QWidget* parent) : QDialog(parent) {
     edtSuchen->setObjectName("edtSuchen");
     edtSuchen->setMinimumWidth(260);
     label->setBuddy(edtSuchen);
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnAbbruch = new QPushButton(QStringLiteral("Abbruch"), this);
-    btnAbbruch->setObjectName("btnAbbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
+    QBoxLayout* buttons = OkAbbruchZeile(this, btnOK, btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(edtSuchen);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept); // no checks
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmSuchen::showEvent(QShowEvent* event) {
