@@ -3,6 +3,7 @@
 #include "host/errors.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <ini.h>
 #include <strings.h>
@@ -101,7 +102,12 @@ void TQVRMemIniFile::parse(const std::string& text) {
             return 1;
         std::string v = value ? value : "";
         if (!v.empty() && v[0] == '\x01') {
-            const size_t idx = std::stoul(v.substr(1));
+            // inih cuts lines at its buffer size, which may cut the token short: such a key
+            // gets no value, and no exception may cross inih's C code.
+            std::size_t idx = c.values->size();
+            const char* end = v.data() + v.size();
+            if (std::from_chars(v.data() + 1, end, idx).ptr != end)
+                idx = c.values->size();
             v = idx < c.values->size() ? (*c.values)[idx] : std::string();
         }
         target->values.emplace_back(name, v);
