@@ -179,7 +179,7 @@ UploadErgebnis SendMail(const UploadZiel& ziel, const std::string& FileName, con
             long long loesung = 0;
             if (!ChallengeAntwort(antwort.text, ziel.konstante1, ziel.konstante2, ziel.konstante3, loesung))
                 throw EUploadFehler("Anfrage 1: keine Antwort auf \"" + antwort.text.substr(0, 40) +
-                                    "\" berechenbar (Division durch 0)");
+                                    "\" berechenbar (Division durch 0 oder Überlauf)");
 
             // The body of the first request grows by the answer and the report; the service
             // reads the second "Differenzierung".
