@@ -132,21 +132,26 @@ void FlushFileToDisk(const std::string& path) {
 
 namespace {
 
+// Copies into a hidden temp file beside the target, flushes and checks it, and only then gives
+// it the target's name without replacing anything: a copy cut short by a crash never stands
+// under the target's name.
 bool copyFlushed(const std::string& from, const std::string& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st{};
     ::fstat(in, &st);
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    std::string dir = ExtractFilePath(to);
+    std::string tmp = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(to) + ".XXXXXX";
+    int out = ::mkstemp(tmp.data());
     if (out < 0) {
         ::close(in);
         return false;
     }
-    bool ok = true;
+    bool ok = ::fchmod(out, st.st_mode & 0777) == 0;
     std::vector<char> buf(1 << 20);
     std::int64_t copied = 0;
-    for (;;) {
+    while (ok) {
         ssize_t r = ::read(in, buf.data(), buf.size());
         if (r < 0 && errno == EINTR)
             continue;
@@ -154,26 +159,21 @@ bool copyFlushed(const std::string& from, const std::string& to) {
             ok = r == 0;
             break;
         }
-        for (ssize_t off = 0; off < r;) {
+        for (ssize_t off = 0; off < r && ok;) {
             ssize_t w = ::write(out, buf.data() + off, static_cast<size_t>(r - off));
             if (w < 0 && errno == EINTR)
                 continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            off += w;
+            ok = w > 0;
+            off += ok ? w : 0;
         }
-        if (!ok)
-            break;
         copied += r;
     }
     ok = ok && ::fsync(out) == 0;
     ok = ::close(out) == 0 && ok;
     ::close(in);
-    ok = ok && copied == st.st_size && FileSize(to) == st.st_size;
-    if (!ok)
-        ::unlink(to.c_str());
+    ok = ok && copied == st.st_size && FileSize(tmp) == st.st_size;
+    ok = ok && ::link(tmp.c_str(), to.c_str()) == 0;
+    ::unlink(tmp.c_str());
     return ok;
 }
 
@@ -189,7 +189,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     }
     if (errno == EEXIST)
         return false;
-    if (errno == EXDEV || errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP) {
+    if (errno == EXDEV || errno == EPERM || errno == EOPNOTSUPP) {
         if (errno != EXDEV) {
             // File systems without hard links: rename within the directory, checked first.
             struct stat st{};

@@ -42,56 +42,7 @@ int createFresh(const std::string& path) {
     return fd;
 }
 
-// Copies the bytes of in to out; false on any failure.
-bool copyAll(int in, int out) {
-    std::vector<char> block(1 << 20);
-    for (;;) {
-        ssize_t r = ::read(in, block.data(), block.size());
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return r == 0;
-        for (ssize_t off = 0; off < r;) {
-            ssize_t w = ::write(out, block.data() + off, static_cast<std::size_t>(r - off));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            off += w;
-        }
-    }
-}
-
 } // namespace
-
-bool InsVerzeichnisVerschieben(const std::string& from, const std::string& to) {
-    const std::string dir = ExtractFilePath(ExpandFileName(to));
-    struct stat src {
-    }, ziel{};
-    if (::stat(from.c_str(), &src) != 0 || ::stat(dir.c_str(), &ziel) != 0 || src.st_dev == ziel.st_dev)
-        return RenameNoReplace(from, to);
-    struct stat vorhanden {};
-    if (::lstat(to.c_str(), &vorhanden) == 0)
-        return false;
-    std::string tmpl = dir + "." + ExtractFileName(to) + ".XXXXXX";
-    int out = ::mkstemp(tmpl.data());
-    if (out < 0)
-        return false;
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = in >= 0 && ::fchmod(out, src.st_mode & 0777) == 0 && copyAll(in, out) && ::fsync(out) == 0;
-    if (in >= 0)
-        ::close(in);
-    ok = ::close(out) == 0 && ok;
-    struct stat kopie {};
-    ok = ok && ::stat(tmpl.c_str(), &kopie) == 0 && kopie.st_size == src.st_size;
-    // Same file system now: a link that never replaces an existing part.
-    if (!ok || !RenameNoReplace(tmpl, to)) {
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    ::unlink(from.c_str());
-    return true;
-}
 
 MergeOutput::MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes)
     : tempPath_(std::move(tempPath)), spillPath_(tempPath_ + ".teil"), writeBytes_(writeBytes),
@@ -201,7 +152,7 @@ bool MergeOutput::EndBatch(const std::string* partPath) {
     if (partPath) {
         writeCommitted();
         closeTemp(true);
-        ok = InsVerzeichnisVerschieben(tempPath_, *partPath);
+        ok = RenameNoReplace(tempPath_, *partPath);
         if (ok) {
             tempStarted_ = false;
             if (spillFd_ >= 0) {

@@ -11,12 +11,6 @@
 
 namespace infemora {
 
-// Moves a finished file into the log directory without replacing anything; false when it
-// could not, the source then stays. Across file systems the copy is made under a hidden name
-// beside the target, flushed, and only then linked under the target's name: a run killed while
-// copying must not leave a part cut short under an archive name.
-bool InsVerzeichnisVerschieben(const std::string& from, const std::string& to);
-
 class MergeOutput final : public IEntrySink {
 public:
     MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes);

@@ -239,7 +239,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             // Nothing is deleted unless every part and the tail are complete on disk and in place.
             const std::string tailPath = zielDir + nextName;
             const std::string infemora = zielDir + std::string(InfemoraName);
-            const bool tailWritten = !broken && InsVerzeichnisVerschieben(tempPath, tailPath);
+            const bool tailWritten = !broken && RenameNoReplace(tempPath, tailPath);
             bool tailInPlace = false;
             if (tailWritten) {
                 // The older INFEMORA.000 may only go when its entries are in this merge.

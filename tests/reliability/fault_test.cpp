@@ -156,7 +156,7 @@ TEST(CrossFileSystemMove, AKillDuringTheCopyLeavesNothingTornUnderTheName) {
         const std::string to = site.logFile("ALT-INFO.0000" + std::to_string(round + 1));
         pid_t pid = ::fork();
         if (pid == 0)
-            ::_exit(InsVerzeichnisVerschieben(from, to) ? 0 : 1);
+            ::_exit(RenameNoReplace(from, to) ? 0 : 1);
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<>(0, 40000)(rng)));
         ::kill(pid, SIGKILL);
