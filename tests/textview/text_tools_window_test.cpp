@@ -6,6 +6,7 @@
 #include "textview/suchen_dialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
@@ -72,6 +73,22 @@ private slots:
         QCOMPARE(v->selectionStart(), first);
         s.w->Weitersuchenrckwrts1->trigger();
         QCOMPARE(v->selectionStart(), first);
+    }
+
+    void theKeysReachTheSearchFromTheWindow() {
+        SearchSite s;
+        s.w->show();
+        QApplication::setActiveWindow(s.w.get());
+        QVERIFY(QTest::qWaitForWindowActive(s.w.get()));
+        LogTextView* v = s.w->memInfoWork;
+        v->moveCaretToEnd();
+        s.w->FSelSuche = "FEHLER";
+        QTest::keyClick(s.w.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(v->selectionStart(), v->document().lineStart(3) + 7);
+        QTest::keyClick(s.w.get(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(v->selectionStart(), v->document().lineStart(2) + 2);
+        QTest::keyClick(s.w.get(), Qt::Key_F3);
+        QCOMPARE(v->selectionStart(), v->document().lineStart(3) + 7);
     }
 
     void searchTextIsKeptAcrossTabsAndBlanksOnlyDoNothing() {
