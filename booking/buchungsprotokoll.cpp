@@ -287,19 +287,23 @@ bool TBuchungsprotokoll::PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl,
     return true;
 }
 
+Tpkpffile* TBuchungsprotokoll::BuchungLesen(const TIntPair& nummer) {
+    PKPFFile_CiN();
+    Tpkpffile* f = FPKPFFile.get();
+    f->ExtendedFilterClear();
+    f->SelectKey(KeyBuchungsNr);
+    f->BuchungsNr.SetKeyWert(nummer);
+    f->Get_equal();
+    return f->Found() ? f : nullptr;
+}
+
 void TBuchungsprotokoll::TrvPKPFSaetzeEinstellen(const std::string* buchungsNrText, TPKPFDetails& details) {
     try {
         details = TPKPFDetails();
         if (!buchungsNrText)
             return;
-        const TIntPair nummer = StringToIntPair(*buchungsNrText, '-');
-        PKPFFile_CiN();
-        Tpkpffile* f = FPKPFFile.get();
-        f->ExtendedFilterClear();
-        f->SelectKey(KeyBuchungsNr);
-        f->BuchungsNr.SetKeyWert(nummer);
-        f->Get_equal();
-        if (!f->Found())
+        Tpkpffile* f = BuchungLesen(StringToIntPair(*buchungsNrText, '-'));
+        if (!f)
             return;
         details.gefunden = true;
         details.Prozess = std::to_string(f->ProzessId.GetWert());
@@ -343,13 +347,8 @@ void TBuchungsprotokoll::UeberschriftWegschreiben(Lines& zeilen) {
 
 void TBuchungsprotokoll::BuchungLadenUndWegschreiben(Lines& zeilen, const TIntPair& nummer) {
     try {
-        PKPFFile_CiN();
-        Tpkpffile* f = FPKPFFile.get();
-        f->ExtendedFilterClear();
-        f->SelectKey(KeyBuchungsNr);
-        f->BuchungsNr.SetKeyWert(nummer);
-        f->Get_equal();
-        if (!f->Found())
+        Tpkpffile* f = BuchungLesen(nummer);
+        if (!f)
             return;
         if (zeilen.empty())
             UeberschriftWegschreiben(zeilen);

@@ -149,6 +149,8 @@ public:
     void SetBusyTimeout(int milliseconds) { busyTimeoutMs_ = milliseconds; }
 
 private:
+    // The key read of one booking; the file positioned on it, or nullptr when there is none.
+    Tpkpffile* BuchungLesen(const TIntPair& nummer);
     int busyTimeoutMs_ = TVKT_DBFile::StandardBusyTimeoutMs;
 };
 

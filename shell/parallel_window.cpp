@@ -67,21 +67,19 @@ void TfrmParallel::createWidgets() {
     infoLayout->addWidget(splitter);
     pgcDateien->addTab(tshInfoprotokolle, QStringLiteral("Infoprotokolle"));
 
-    tshTransfer = new QWidget;
-    tshTransfer->setObjectName("tshTransfer");
-    memTransfer = makeView("memTransfer", tshTransfer);
-    auto* transferLayout = new QVBoxLayout(tshTransfer);
-    transferLayout->setContentsMargins(2, 2, 2, 2);
-    transferLayout->addWidget(memTransfer);
-    pgcDateien->addTab(tshTransfer, QStringLiteral("Transferprotokoll"));
-
-    tshMenu = new QWidget;
-    tshMenu->setObjectName("tshMenu");
-    memMenu = makeView("memMenu", tshMenu);
-    auto* menuLayout = new QVBoxLayout(tshMenu);
-    menuLayout->setContentsMargins(2, 2, 2, 2);
-    menuLayout->addWidget(memMenu);
-    pgcDateien->addTab(tshMenu, QStringLiteral("Menüprotokoll"));
+    // The two logs shown whole, each a view filling its tab.
+    auto logTab = [this](const char* tabName, const char* viewName, const QString& title, LogTextView*& view) {
+        auto* tab = new QWidget;
+        tab->setObjectName(tabName);
+        view = makeView(viewName, tab);
+        auto* layout = new QVBoxLayout(tab);
+        layout->setContentsMargins(2, 2, 2, 2);
+        layout->addWidget(view);
+        pgcDateien->addTab(tab, title);
+        return tab;
+    };
+    tshTransfer = logTab("tshTransfer", "memTransfer", QStringLiteral("Transferprotokoll"), memTransfer);
+    tshMenu = logTab("tshMenu", "memMenu", QStringLiteral("Menüprotokoll"), memMenu);
 
     tshAnsicht = new QWidget;
     tshAnsicht->setObjectName("tshAnsicht");

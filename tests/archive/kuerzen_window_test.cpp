@@ -9,6 +9,7 @@
 #include "shell/parallel_window.h"
 #include "shell/progress_window.h"
 #include "support/test_env.h"
+#include "support/window_fixture.h"
 #include "textview/log_text_view.h"
 #endif
 
@@ -36,19 +37,6 @@ struct Site : testenv::TempSite {
     void log(const std::string& name, const Lines& lines) { writeLines(logFile(name), lines); }
 };
 
-Lines viewLines(const LogTextView* v) {
-    Lines out;
-    for (std::int64_t i = 0; i < v->lineCount(); ++i)
-        out.push_back(v->line(i));
-    return out;
-}
-
-QStringList listTexts(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
 
 const Lines kAlt = Concat({Eintrag("20261101", "080000", "alt a"), Eintrag("20261127", "120000", "alt b")});
 const Lines kNeu = Concat({Eintrag("20261128", "080000", "neu a"), Eintrag("20261208", "080000", "neu b")});
@@ -106,9 +94,9 @@ private slots:
         QCOMPARE(Zeilen(site.logFile("ALT-TRAN.000")), Lines({"20261101 t1"}));
         QCOMPARE(Zeilen(site.logFile("TRANSFER.LOG")), Lines({"20261128 t2", "20261208 t3", "20261208 t4"}));
         // The view is rebuilt from what is left.
-        QCOMPARE(listTexts(w->lbInfodateien),
+        QCOMPARE(testenv::ListTexts(w->lbInfodateien),
                  QStringList({QString::fromStdString(site.logFile("INFEMORA.000")).toUpper()}));
-        QCOMPARE(viewLines(w->memInfoWork), kNeu);
+        QCOMPARE(testenv::ViewLines(w->memInfoWork), kNeu);
         // The transfer view showed the log before the run; its next visit reads the file.
         QCOMPARE(w->memTransfer->lineCount(), 0);
         w->pgcDateien->setCurrentWidget(w->tshTransfer);

@@ -32,20 +32,6 @@ Lines concat(std::initializer_list<Lines> parts) {
     return all;
 }
 
-std::vector<std::string> viewLines(const LogTextView* v) {
-    std::vector<std::string> out;
-    for (std::int64_t i = 0; i < v->lineCount(); ++i)
-        out.push_back(v->line(i));
-    return out;
-}
-
-QStringList listTexts(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
 } // namespace
 
 class ParallelWindowTest : public QObject {
@@ -91,10 +77,10 @@ private slots:
         auto w = site.start({});
         QVERIFY(w->isEnabled());
         QVERIFY(w->isVisible());
-        QStringList listed = listTexts(w->lbInfodateien);
+        QStringList listed = testenv::ListTexts(w->lbInfodateien);
         QCOMPARE(listed.size(), 2);
         QVERIFY(listed.contains(QString::fromStdString(site.logFile("infoprot.tmp")).toUpper()));
-        auto lines = viewLines(w->memInfoWork);
+        auto lines = testenv::ViewLines(w->memInfoWork);
         QCOMPARE(lines.size(), size_t(9));
         QCOMPARE(QString::fromStdString(lines[2]), QStringLiteral("     a1"));
         QCOMPARE(QString::fromStdString(lines[5]), QStringLiteral("     b1"));
@@ -127,7 +113,7 @@ private slots:
     void emptyLogDirectoryShowsThePlaceholder() {
         testenv::WindowSite site;
         auto w = site.start({});
-        QCOMPARE(listTexts(w->lbInfodateien), QStringList({"Keine Dateien gefunden"}));
+        QCOMPARE(testenv::ListTexts(w->lbInfodateien), QStringList({"Keine Dateien gefunden"}));
         QCOMPARE(w->memInfoWork->lineCount(), 0);
         QVERIFY(!w->Speichern1->isEnabled());
     }
@@ -226,11 +212,11 @@ private slots:
                                 QString::fromStdString(site.logFile("infc.txt"))});
         };
         w->Dateienoeffnen1Click(nullptr); // after the all-files search: replaces the list
-        QCOMPARE(listTexts(w->lbInfodateien), QStringList({up("infc.txt"), up("infb.txt"), up("infa.txt")}));
+        QCOMPARE(testenv::ListTexts(w->lbInfodateien), QStringList({up("infc.txt"), up("infb.txt"), up("infa.txt")}));
         QVERIFY(!w->FAlleDateien);
         w->pickInfoFiles = [&] { return QStringList({QString::fromStdString(site.logFile("infa.txt"))}); };
         w->Dateienoeffnen1Click(nullptr); // after a picker selection: adds, the same file twice
-        QCOMPARE(listTexts(w->lbInfodateien),
+        QCOMPARE(testenv::ListTexts(w->lbInfodateien),
                  QStringList({up("infc.txt"), up("infb.txt"), up("infa.txt"), up("infa.txt")}));
         QCOMPARE(w->memInfoWork->lineCount(), 12);
     }
@@ -253,7 +239,7 @@ private slots:
         QVERIFY(w->Selektion1->isChecked());
         QCOMPARE(w->FSelVon, EncodeDate(2026, 12, 7));
         QCOMPARE(w->FSelBis, EncodeDate(2026, 12, 8) + EncodeTime(23, 59, 59, 99));
-        auto lines = viewLines(w->memInfoWork);
+        auto lines = testenv::ViewLines(w->memInfoWork);
         QCOMPARE(lines.size(), size_t(5)); // the recent entry and the one without a stamp
         QCOMPARE(QString::fromStdString(lines[2]), QStringLiteral("     neu"));
         w->AlleDatenAnzeigen1Click();

@@ -3,11 +3,22 @@
 #include "shell/parallel_window.h"
 #include "support/test_env.h"
 
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QListWidget;
+
+namespace infemora {
+class LogTextView;
+}
+
 namespace infemora::testenv {
+
+// What a view and the file list show, line by line.
+Lines ViewLines(const LogTextView* view);
+QStringList ListTexts(const QListWidget* list);
 
 // One entry: start line, time-stamp line, a text line.
 Lines Entry(const std::string& yyyymmdd, const std::string& hhmmss, const std::string& text);
