@@ -99,15 +99,24 @@ TEST(Processes, SigtermDuringALongMergeLetsTheMergeFinishFirst) {
         inputBytes += FileSize(site.logFile(n));
     // Held open here, so the merge writes everything into its temp file and deletes nothing.
     int held = open(site.logFile("INFOPROT.001").c_str(), O_RDONLY);
+    const std::string out = site.statemp() + "/TEMOSORT.TXT";
     pid_t pid = spawn({gui()});
     ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(700ms);
-    ASSERT_TRUE(stillRunning(pid)) << "the merge ended before the request could arrive";
+    // Stopped as soon as the merge has written its first batch, so that the request surely
+    // arrives while it runs, however fast this build merges.
+    auto until = std::chrono::steady_clock::now() + 60s;
+    while (FileSize(out) <= 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    kill(pid, SIGSTOP);
+    const std::int64_t atRequest = FileSize(out);
     kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+    EXPECT_GT(atRequest, 0);
+    EXPECT_LT(atRequest, inputBytes) << "the merge had ended before the request";
     EXPECT_EQ(waitFor(pid, 120s), 0);
     close(held);
     // The whole merge was written: every input byte is in the output (line ends are CR LF in both).
-    EXPECT_EQ(FileSize(site.statemp() + "/TEMOSORT.TXT"), inputBytes);
+    EXPECT_EQ(FileSize(out), inputBytes);
 }
 
 TEST(Processes, TerminateWithNothingRunningSaysSo) {
