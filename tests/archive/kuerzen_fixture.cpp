@@ -30,32 +30,6 @@ std::string MenuDatum(int daysFromToday) {
     return FormatDateTime("dd.MM.yyyy", Today().addDays(daysFromToday));
 }
 
-FileHolder::FileHolder(const std::string& path) {
-    int ready[2];
-    if (::pipe(ready) != 0)
-        return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::close(ready[0]);
-        int fd = ::open(path.c_str(), O_RDONLY);
-        char c = fd >= 0 ? '1' : '0';
-        (void)!::write(ready[1], &c, 1);
-        ::pause();
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    char c = 0;
-    (void)!::read(ready[0], &c, 1);
-    ::close(ready[0]);
-}
-
-FileHolder::~FileHolder() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-}
-
 std::vector<std::string> Namen(const std::string& dir) {
     std::vector<std::string> out;
     if (DIR* d = ::opendir(dir.c_str())) {

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces shared by the shorten tests: info entries, a progress that records, another process
 // that holds a file open, and a look at what a log directory holds.
+#include "support/test_env.h"
 #include "host/datetime.h"
 #include "host/progress.h"
 #include "host/textfile.h"
@@ -37,17 +38,7 @@ struct RecordingProgress : IProgress {
     void Close() override { ++closes; }
 };
 
-// Another process that has the file open until the object goes.
-class FileHolder {
-public:
-    explicit FileHolder(const std::string& path);
-    ~FileHolder();
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
-
-private:
-    pid_t pid_ = -1;
-};
+using testenv::FileHolder;
 
 // Plain file names of a directory, sorted; hidden temp files included.
 std::vector<std::string> Namen(const std::string& dir);

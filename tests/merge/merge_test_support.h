@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the merge-run tests: a progress that records and can act, a process that
 // holds a file open, and small file helpers.
+#include "support/test_env.h"
 #include "host/progress.h"
 
 #include <cstdint>
@@ -26,17 +27,7 @@ struct RecordingProgress : IProgress {
     void Step(std::int64_t done, std::int64_t total) override { steps.emplace_back(done, total); }
 };
 
-// Another process that holds the file open until the object goes.
-class FileHolder {
-public:
-    explicit FileHolder(const std::string& path);
-    ~FileHolder();
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
-
-private:
-    pid_t pid_ = -1;
-};
+using testenv::FileHolder;
 
 bool Exists(const std::string& path);
 std::vector<std::string> FilesIn(const std::string& dir); // names, sorted

@@ -8,6 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -61,6 +65,36 @@ std::string TempSite::readFile(const std::string& path) const {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+FileHolder::FileHolder(const std::string& path) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+        throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ < 0)
+        throw std::runtime_error("fork");
+    if (pid_ == 0) {
+        int fd = ::open(path.c_str(), O_RDONLY);
+        char c = fd >= 0 ? 'y' : 'n';
+        ssize_t ignored = ::write(ready[1], &c, 1);
+        (void)ignored;
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char c = 'n';
+    ssize_t got = ::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    if (got != 1 || c != 'y')
+        throw std::runtime_error("the holder could not open " + path);
+}
+
+FileHolder::~FileHolder() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
 }
 
 std::string BinaryDir() {

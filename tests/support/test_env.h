@@ -32,6 +32,18 @@ private:
     std::string root_;
 };
 
+// Another process that holds the file open until the object goes.
+class FileHolder {
+public:
+    explicit FileHolder(const std::string& path);
+    ~FileHolder();
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+
+private:
+    int pid_ = -1;
+};
+
 // Directory of the build tree (for running the built programs).
 std::string BinaryDir();
 
