@@ -7,6 +7,7 @@
 #include "host/messages.h"
 #include "merge/discovery.h"
 #include "merge/infoprot_layout.h"
+#include "merge/merge_run.h"
 #include "textview/log_document.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ public:
     }
     void aufPlatte() {
         leeren();
-        if (::fsync(fd_) != 0)
+        if (!SyncDescriptor(fd_, path_))
             throw EFileError("Datei " + path_ +
                              " kann nicht auf die Platte geschrieben werden: " + errnoText());
     }
@@ -67,7 +68,7 @@ public:
         leeren();
         int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0)
+        if (!CloseDescriptor(fd, path_))
             throw EFileError("Schlie\xC3\x9F"
                              "en von " +
                              path_ + " fehlgeschlagen: " + errnoText());
@@ -81,7 +82,7 @@ private:
 
 // Reads the lines of a file this run wrote itself: bytes as they are, no byte-order mark guessed.
 Lines ZeilenEinlesen(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         throw EFileError("Datei " + path +
                          " kann nicht ge\xC3\xB6"
@@ -125,8 +126,12 @@ Lines ZeilenEinlesen(const std::string& path) {
     return out;
 }
 
+// The temp file lies in a folder other users may write to: whatever stands under its name (also
+// a link someone put there) goes, and the file is created anew, so no write lands elsewhere.
 int neueDateiOeffnen(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht angelegt werden: " + errnoText());
     return fd;
@@ -246,8 +251,7 @@ std::vector<DateiStempel> StempelVon(const std::vector<std::string>& paths) {
 }
 
 void NeueDateiSchreiben(const std::string& path, const Lines& lines) {
-    std::string dir = ExtractFilePath(path);
-    std::string tmpl = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
+    std::string tmpl = HiddenTempTemplate(path);
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
@@ -284,6 +288,7 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         const std::string logDir = IncludeTrailingPathDelimiter(in.logDir);
         const std::string temp = ConcatPathNames(in.staTemp, TemoKuerName);
         progress.Show(std::string(KuerzenCaption));
+        RemoveLeftoverLogTemps(logDir);
 
         // What the listed info logs are now; a log that changes before it is deleted stays.
         std::vector<std::optional<DateiStempel>> infoStempel;

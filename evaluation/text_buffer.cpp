@@ -264,8 +264,8 @@ void TextBuffer::Release(std::size_t pos) {
 }
 
 ReplacingFileWriter::ReplacingFileWriter(std::string path) : path_(std::move(path)) {
-    std::string dir = ExtractFilePath(path_);
-    temp_ = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path_) + ".XXXXXX";
+    RemoveLeftoverTempsOf(path_);
+    temp_ = HiddenTempTemplate(path_);
     fd_ = ::mkstemp(temp_.data());
     if (fd_ < 0) {
         temp_.clear();
@@ -315,13 +315,13 @@ void ReplacingFileWriter::writeAll(std::string_view data) {
 
 void ReplacingFileWriter::Commit() {
     flushBuffer();
-    if (::fsync(fd_) != 0)
+    if (!SyncDescriptor(fd_, path_))
         throw EFileError("Datei " + path_ + " kann nicht auf die Platte geschrieben werden: " + errnoText());
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0)
+    if (!CloseDescriptor(fd, path_))
         throw EFileError("Schließen von " + path_ + " fehlgeschlagen: " + errnoText());
-    if (::rename(temp_.c_str(), path_.c_str()) != 0)
+    if (!RenameReplacing(temp_, path_))
         throw EFileError("Datei " + path_ + " kann nicht ersetzt werden: " + errnoText());
     temp_.clear();
 }

@@ -6,9 +6,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -18,17 +20,17 @@
 namespace infemora {
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::int64_t FileSize(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return -1;
     return st.st_size;
@@ -54,7 +56,7 @@ bool heldByOtherProcess(dev_t dev, ino_t ino) {
         while (dirent* fe = ::readdir(fds)) {
             if (fe->d_name[0] == '.')
                 continue;
-            struct stat st{};
+            struct stat st {};
             std::string link = fdDir + "/" + fe->d_name;
             if (::stat(link.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
                 found = true;
@@ -95,7 +97,7 @@ bool lockedByOtherProcess(dev_t dev, ino_t ino) {
 } // namespace
 
 bool CheckFileInUse(const std::string& path, bool /*flag*/) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return false;
     return lockedByOtherProcess(st.st_dev, st.st_ino) || heldByOtherProcess(st.st_dev, st.st_ino);
@@ -104,24 +106,139 @@ bool CheckFileInUse(const std::string& path, bool /*flag*/) {
 bool Ensure_DeleteFile(const std::string& path, bool /*flag*/) {
     if (::unlink(path.c_str()) == 0)
         return true;
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 void CheckReplaceableTarget(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw EFileError(path + " ist keine Datei und kann nicht ersetzt werden");
+}
+
+namespace {
+
+std::mutex g_hookMutex;
+FileFaultHook g_hook;
+
+// The errno a test wants this step to fail with, 0 for none.
+int injectedFault(FileStep step, const std::string& path) {
+    FileFaultHook hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        if (!g_hook)
+            return 0;
+        hook = g_hook;
+    }
+    return hook(step, path);
+}
+
+} // namespace
+
+void SetFileFaultHookForTesting(FileFaultHook hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+bool SyncDescriptor(int fd, const std::string& path) {
+    if (int e = injectedFault(FileStep::Sync, path)) {
+        errno = e;
+        return false;
+    }
+    return ::fsync(fd) == 0;
+}
+
+bool CloseDescriptor(int fd, const std::string& path) {
+    const int e = injectedFault(FileStep::Close, path);
+    if (::close(fd) != 0)
+        return false;
+    errno = e;
+    return e == 0;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    if (int e = injectedFault(FileStep::Rename, to)) {
+        errno = e;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// link, which fails with EEXIST rather than replace anything.
+bool linkNoReplace(const std::string& from, const std::string& to) {
+    if (int e = injectedFault(FileStep::Link, to)) {
+        errno = e;
+        return false;
+    }
+    return ::link(from.c_str(), to.c_str()) == 0;
+}
+
+bool isMkstempChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+} // namespace
+
+std::string HiddenTempTemplate(const std::string& target) {
+    std::string dir = ExtractFilePath(target);
+    return (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(target) + ".XXXXXX";
+}
+
+std::string HiddenTempTarget(std::string_view name) {
+    constexpr std::size_t kSuffix = 7; // ".XXXXXX"
+    if (name.size() < 2 + kSuffix || name.front() != '.' || name[name.size() - kSuffix] != '.')
+        return {};
+    for (std::size_t i = name.size() - kSuffix + 1; i < name.size(); ++i)
+        if (!isMkstempChar(name[i]))
+            return {};
+    return std::string(name.substr(1, name.size() - 1 - kSuffix));
+}
+
+int RemoveLeftoverTemps(const std::string& dir, const std::function<bool(std::string_view target)>& ours) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return 0;
+    std::vector<std::string> candidates;
+    while (dirent* e = ::readdir(d)) {
+        const std::string target = HiddenTempTarget(e->d_name);
+        if (!target.empty() && ours(target))
+            candidates.push_back(ConcatPathNames(dir, e->d_name));
+    }
+    ::closedir(d);
+    const std::time_t now = std::time(nullptr);
+    int removed = 0;
+    for (const auto& path : candidates) {
+        struct stat st {};
+        // Only plain files: a link of that name points at something that is not ours.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (st.st_mtime > now - LeftoverTempMinAgeSeconds || CheckFileInUse(path))
+            continue;
+        if (::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+int RemoveLeftoverTempsOf(const std::string& target) {
+    const std::string name = ExtractFileName(target);
+    if (name.empty())
+        return 0;
+    return RemoveLeftoverTemps(ExtractFileDir(target), [&](std::string_view t) { return t == name; });
 }
 
 void FlushFileToDisk(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + std::strerror(errno));
-    int rc = ::fsync(fd);
+    const bool synced = SyncDescriptor(fd, path);
+    const int err = errno;
     ::close(fd);
-    if (rc != 0)
-        throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + std::strerror(errno));
+    if (!synced)
+        throw EFileError("Datei " + path +
+                         " kann nicht auf die Platte geschrieben werden: " + std::strerror(err));
     std::string dir = ExtractFileDir(path);
     int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
@@ -139,10 +256,9 @@ bool copyFlushed(const std::string& from, const std::string& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
-    struct stat st{};
+    struct stat st {};
     ::fstat(in, &st);
-    std::string dir = ExtractFilePath(to);
-    std::string tmp = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(to) + ".XXXXXX";
+    std::string tmp = HiddenTempTemplate(to);
     int out = ::mkstemp(tmp.data());
     if (out < 0) {
         ::close(in);
@@ -168,11 +284,11 @@ bool copyFlushed(const std::string& from, const std::string& to) {
         }
         copied += r;
     }
-    ok = ok && ::fsync(out) == 0;
-    ok = ::close(out) == 0 && ok;
+    ok = ok && SyncDescriptor(out, to);
+    ok = CloseDescriptor(out, to) && ok;
     ::close(in);
     ok = ok && copied == st.st_size && FileSize(tmp) == st.st_size;
-    ok = ok && ::link(tmp.c_str(), to.c_str()) == 0;
+    ok = ok && linkNoReplace(tmp, to);
     ::unlink(tmp.c_str());
     return ok;
 }
@@ -183,7 +299,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (!FileExists(from))
         return false;
     // link + unlink never replaces an existing target, unlike rename.
-    if (::link(from.c_str(), to.c_str()) == 0) {
+    if (linkNoReplace(from, to)) {
         ::unlink(from.c_str());
         return true;
     }
@@ -192,10 +308,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (errno == EXDEV || errno == EPERM || errno == EOPNOTSUPP) {
         if (errno != EXDEV) {
             // File systems without hard links: rename within the directory, checked first.
-            struct stat st{};
+            struct stat st {};
             if (::lstat(to.c_str(), &st) == 0)
                 return false;
-            if (::rename(from.c_str(), to.c_str()) == 0)
+            if (RenameReplacing(from, to))
                 return true;
             if (errno != EXDEV)
                 return false;
@@ -265,7 +381,9 @@ std::string GetCurrentDir() {
     return buf;
 }
 
-bool SetCurrentDir(const std::string& dir) { return !dir.empty() && ::chdir(dir.c_str()) == 0; }
+bool SetCurrentDir(const std::string& dir) {
+    return !dir.empty() && ::chdir(dir.c_str()) == 0;
+}
 
 std::string ExpandFileName(std::string_view path) {
     if (!path.empty() && path.front() == '/')

@@ -1,12 +1,13 @@
 #pragma once
 // File helpers of the program family, mapped to this platform.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace infemora {
 
-bool FileExists(const std::string& path);      // a plain file (or a link to one)
+bool FileExists(const std::string& path); // a plain file (or a link to one)
 bool DirectoryExists(const std::string& path);
 std::int64_t FileSize(const std::string& path); // -1 when missing
 
@@ -28,6 +29,35 @@ void CheckReplaceableTarget(const std::string& path);
 
 // Flushes a written file and its directory entry to disk.
 void FlushFileToDisk(const std::string& path); // EFileError
+
+// The steps at which a write that replaces or creates a file may fail. Every writer of the
+// program goes through these, so that a test can make any one of them fail.
+enum class FileStep { Sync, Close, Link, Rename };
+// Asked before each step with the path concerned; a nonzero errno fails the step with it.
+using FileFaultHook = std::function<int(FileStep step, const std::string& path)>;
+void SetFileFaultHookForTesting(FileFaultHook hook); // an empty hook ends it
+
+// fsync of a descriptor written for path; false with errno set.
+bool SyncDescriptor(int fd, const std::string& path);
+// Closes the descriptor (it is gone afterwards in any case); false with errno set, as some file
+// systems only report at closing that the data did not fit.
+bool CloseDescriptor(int fd, const std::string& path);
+// rename, which may replace a plain file under to; false with errno set.
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+// Writes go to a hidden temp file beside their target, ".NAME.XXXXXX" (the Xs for mkstemp). A
+// run killed meanwhile leaves it behind; the next run of the same writer removes it.
+std::string HiddenTempTemplate(const std::string& target);
+// The target name a hidden temp file's name stands for; empty when the name is no such name.
+std::string HiddenTempTarget(std::string_view name);
+// A leftover is removed only when untouched this long and held open by no process: another
+// instance may be in the middle of writing it, and another user's processes cannot be seen.
+inline constexpr int LeftoverTempMinAgeSeconds = 300;
+// Removes the leftovers in dir whose target name ours accepts; never anything else. Returns how
+// many went. Failures are ignored: a leftover costs only space.
+int RemoveLeftoverTemps(const std::string& dir, const std::function<bool(std::string_view target)>& ours);
+// The leftovers of earlier writes to exactly this target.
+int RemoveLeftoverTempsOf(const std::string& target);
 
 std::string ConcatPathNames(std::string_view a, std::string_view b);
 std::string IncludeTrailingPathDelimiter(std::string_view dir);

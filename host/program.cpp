@@ -4,9 +4,12 @@
 #include "host/messages.h"
 #include "host/settings.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,9 +42,20 @@ bool QVRProgramm::WorkStartTry(int& handle, const std::string& context, int seco
         RegisterCurrentException(context);
         return false;
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
+    // STATEMP may be shared with other users: a link put under the lock's name is not followed,
+    // lest opening it create or touch a file elsewhere.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
+    if (fd < 0) {
+        Info().RegisterMessage(context,
+                               "Sperrdatei " + path + " kann nicht geöffnet werden: " + std::strerror(errno));
         return false;
+    }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -67,6 +81,8 @@ void QVRProgramm::WorkDone(int handle) {
     busy_ = false;
 }
 
-int QVRProgramm::GetRId() const { return GetSettings().rid; }
+int QVRProgramm::GetRId() const {
+    return GetSettings().rid;
+}
 
 } // namespace infemora

@@ -15,7 +15,9 @@ namespace infemora {
 
 namespace {
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 void writeAll(int fd, std::string_view data, const std::string& path) {
     while (!data.empty()) {
@@ -43,7 +45,7 @@ public:
     void close(const std::string& path) {
         int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0)
+        if (!CloseDescriptor(fd, path))
             throw EFileError("Schließen von " + path + " fehlgeschlagen: " + errnoText());
     }
 
@@ -75,7 +77,7 @@ std::string ReadFileBytes(const std::string& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         throw EFileError("Datei " + path + " kann nicht gelesen werden");
     std::string data;
@@ -112,7 +114,9 @@ Lines DecodeTextBytes(std::string_view bytes) {
     return SplitLines(bytes);
 }
 
-Lines LoadTextFile(const std::string& path) { return DecodeTextBytes(ReadFileBytes(path)); }
+Lines LoadTextFile(const std::string& path) {
+    return DecodeTextBytes(ReadFileBytes(path));
+}
 
 std::string JoinLinesCrLf(const Lines& lines) {
     size_t total = 0;
@@ -129,8 +133,8 @@ std::string JoinLinesCrLf(const Lines& lines) {
 
 void SaveLinesReplacing(const std::string& path, const Lines& lines) {
     CheckReplaceableTarget(path);
-    std::string dir = ExtractFilePath(path);
-    std::string tmpl = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
+    RemoveLeftoverTempsOf(path);
+    std::string tmpl = HiddenTempTemplate(path);
     int raw = ::mkstemp(tmpl.data());
     if (raw < 0)
         throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
@@ -142,10 +146,11 @@ void SaveLinesReplacing(const std::string& path, const Lines& lines) {
         ::fchmod(fd.get(), 0666 & ~mask);
         std::string data = JoinLinesCrLf(lines);
         writeAll(fd.get(), data, path);
-        if (::fsync(fd.get()) != 0)
-            throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + errnoText());
+        if (!SyncDescriptor(fd.get(), path))
+            throw EFileError("Datei " + path +
+                             " kann nicht auf die Platte geschrieben werden: " + errnoText());
         fd.close(path);
-        if (::rename(tmpl.c_str(), path.c_str()) != 0)
+        if (!RenameReplacing(tmpl, path))
             throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
     } catch (...) {
         ::unlink(tmpl.c_str());
@@ -158,7 +163,7 @@ void AppendLines(const std::string& path, const Lines& lines) {
     if (fd.get() < 0)
         throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
     writeAll(fd.get(), JoinLinesCrLf(lines), path);
-    if (::fsync(fd.get()) != 0)
+    if (!SyncDescriptor(fd.get(), path))
         throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + errnoText());
     fd.close(path);
 }

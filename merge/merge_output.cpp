@@ -32,11 +32,13 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
 }
 
 // A new file under the name; an older one is unlinked rather than rewritten, so that a view
-// still reading it keeps a consistent text.
+// still reading it keeps a consistent text. The folder may be shared with other users: whatever
+// stands under the name (also a link someone put there) goes, and the file is created anew, so
+// that no write can be redirected elsewhere.
 int createFresh(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht angelegt werden: " + errnoText());
     return fd;
@@ -80,7 +82,7 @@ void MergeOutput::ensureTemp() {
         tempStarted_ = true;
         return;
     }
-    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0)
         throw EFileError("Datei " + tempPath_ + " kann nicht geöffnet werden: " + errnoText());
 }
@@ -107,7 +109,7 @@ void MergeOutput::appendSpillToTemp() {
     writeCommitted();
     ensureTemp();
     // The spill file was opened for writing only; read it through a second descriptor.
-    int in = ::open(spillPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = ::open(spillPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0)
         throw EFileError("Datei " + spillPath_ + " kann nicht gelesen werden: " + errnoText());
     std::vector<char> block(1 << 20);
@@ -138,12 +140,12 @@ void MergeOutput::closeTemp(bool sync) {
     ensureTemp();
     int fd = fd_;
     fd_ = -1;
-    if (sync && ::fsync(fd) != 0) {
+    if (sync && !SyncDescriptor(fd, tempPath_)) {
+        const std::string why = errnoText();
         ::close(fd);
-        throw EFileError("Datei " + tempPath_ +
-                         " kann nicht auf die Platte geschrieben werden: " + errnoText());
+        throw EFileError("Datei " + tempPath_ + " kann nicht auf die Platte geschrieben werden: " + why);
     }
-    if (::close(fd) != 0)
+    if (!CloseDescriptor(fd, tempPath_))
         throw EFileError("Schließen von " + tempPath_ + " fehlgeschlagen: " + errnoText());
 }
 
@@ -162,7 +164,7 @@ bool MergeOutput::EndBatch(const std::string* partPath) {
                 if (RenameNoReplace(spillPath_, tempPath_)) {
                     tempStarted_ = true;
                 } else {
-                    spillFd_ = ::open(spillPath_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+                    spillFd_ = ::open(spillPath_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
                     if (spillFd_ < 0)
                         throw EFileError("Datei " + spillPath_ +
                                          " kann nicht geöffnet werden: " + errnoText());

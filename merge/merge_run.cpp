@@ -109,6 +109,16 @@ int HoechsteArchivNummer(const std::string& dir) {
     return highest;
 }
 
+int RemoveLeftoverLogTemps(const std::string& dir) {
+    return RemoveLeftoverTemps(dir, [](std::string_view target) {
+        // The names runs write into the log folder, as they write them.
+        for (std::string_view prefix : {"ALT-INFO.", "ALT-TRAN.", "ALT-MENU."})
+            if (target.starts_with(prefix) && target.size() > prefix.size())
+                return true;
+        return target == InfemoraName || target == "TRANSFER.LOG" || target == "MENU.LOG";
+    });
+}
+
 MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress) {
     TBufferedFileStreams streams;
     return DateienSortieren(in, progress, streams);
@@ -134,6 +144,8 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         // Only an unfiltered run may consolidate: parts of a filtered run would hold the window
         // alone, and the sources deleted after it everything else.
         const bool mayConsolidate = in.allowConsolidation && !in.AFilter;
+        if (mayConsolidate)
+            RemoveLeftoverLogTemps(zielDir);
         bool allFree = true;
         std::vector<std::string> realPaths;
         for (const auto& f : res.files) {

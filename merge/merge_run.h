@@ -72,6 +72,11 @@ bool DateienSortieren_CheckFilterZeile(std::optional<std::string_view> stampLine
 // The first item whose upper-cased name has the extension ".TMP" moves to the head.
 void TmpDateiNachVorn(std::vector<std::string>& files);
 
+// Removes the hidden temp files that a killed run left beside the logs in dir: those of archive
+// parts, of INFEMORA.000 and of the transfer and menu logs, only when old and held by no process
+// (see RemoveLeftoverTemps). Returns how many went.
+int RemoveLeftoverLogTemps(const std::string& dir);
+
 // The highest archive number of the "ALT-INFO.*" files in dir; text after the point that is no
 // number counts 0.
 int HoechsteArchivNummer(const std::string& dir);

@@ -36,8 +36,8 @@ std::string MitTxtEndung(const std::string& path) {
 
 void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
     CheckReplaceableTarget(path);
-    std::string dir = ExtractFilePath(path);
-    std::string tmp = (dir.empty() ? std::string("./") : dir) + "." + ExtractFileName(path) + ".XXXXXX";
+    RemoveLeftoverTempsOf(path);
+    std::string tmp = HiddenTempTemplate(path);
     int fd = ::mkstemp(tmp.data());
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + std::strerror(errno));
@@ -59,14 +59,14 @@ void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
             }
         }
         writeAll(fd, out, path);
-        if (::fsync(fd) != 0)
+        if (!SyncDescriptor(fd, path))
             throw EFileError("Datei " + path +
                              " kann nicht auf die Platte geschrieben werden: " + std::strerror(errno));
-        int rc = ::close(fd);
+        const bool closed = CloseDescriptor(fd, path);
         fd = -1;
-        if (rc != 0)
+        if (!closed)
             throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + std::strerror(errno));
-        if (::rename(tmp.c_str(), path.c_str()) != 0)
+        if (!RenameReplacing(tmp, path))
             throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + std::strerror(errno));
     } catch (...) {
         if (fd >= 0)
