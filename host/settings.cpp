@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace infemora {
 
@@ -21,7 +23,15 @@ std::string envOr(const char* name, const std::string& fallback) {
     return v && *v ? std::string(v) : fallback;
 }
 
-std::string homeDir() { return envOr("HOME", "/tmp"); }
+// A service or cron job may run without HOME; the account's home is then the right place, and
+// /tmp only when the account has none, never a path relative to wherever the program started.
+std::string homeDir() {
+    if (const char* v = std::getenv("HOME"); v && *v == '/')
+        return v;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+        return pw->pw_dir;
+    return "/tmp";
+}
 
 std::string expandHome(const std::string& p) {
     if (p.size() >= 2 && p[0] == '~' && p[1] == '/')
@@ -87,7 +97,8 @@ const Settings& LoadSettings() {
             s.caFile = expandHome(ini.ReadString("Upload", "CAFile", ""));
             s.passwortHash = ini.ReadString("Passwort", "Hash", "");
         } catch (const std::exception& e) {
-            s.problems.push_back("Einstellungsdatei " + s.sourceFile + " kann nicht gelesen werden: " + e.what());
+            s.problems.push_back("Einstellungsdatei " + s.sourceFile +
+                                 " kann nicht gelesen werden: " + e.what());
         }
     } else if (explicitFile) {
         s.problems.push_back("Einstellungsdatei " + s.sourceFile + " nicht gefunden; es gelten die Vorgaben");
