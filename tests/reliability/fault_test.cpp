@@ -2,7 +2,7 @@
 // that vanishes after it was found, a run killed while it moves a part in from another file
 // system. After each the logs still hold every line, nothing torn stands under a log's name,
 // and the next run recovers.
-#include "site_check.h"
+#include "site_fixture.h"
 
 #include "host/errors.h"
 #include "host/fileutil.h"
@@ -29,46 +29,9 @@ namespace fs = std::filesystem;
 namespace infemora::reliability {
 namespace {
 
-std::string joined(const std::vector<std::string>& problems) {
-    std::string out;
-    for (const auto& p : problems)
-        out += "\n  " + p;
-    return out;
-}
-
-// A generated site: the demo's logs and bench logs large enough for an archive part, made once
-// and copied for every case.
-class SiteFaults : public ::testing::Test {
+// Full disks at every point of the runs that delete and replace logs.
+class SiteFaults : public GeneratedSite {
 protected:
-    static void SetUpTestSuite() {
-        templateDir_ = new std::string((fs::temp_directory_path() / "infemora-faults-XXXXXX").string());
-        ASSERT_NE(::mkdtemp(templateDir_->data()), nullptr);
-        const std::string demo = *templateDir_ + "/site";
-        ASSERT_EQ(RunProgram({GensitePath(), "demo", demo}, ""), 0);
-        ASSERT_EQ(RunProgram({GensitePath(), "merge-bench", *templateDir_ + "/bench", "--files", "3",
-                              "--total-mb", "2.5"},
-                             ""),
-                  0);
-        for (const auto& e : fs::directory_iterator(*templateDir_ + "/bench"))
-            fs::rename(e.path(), demo + "/infoprot/infb" + e.path().filename().string().substr(3));
-    }
-    static void TearDownTestSuite() {
-        fs::remove_all(*templateDir_);
-        delete templateDir_;
-    }
-
-    void SetUp() override {
-        fs::copy(*templateDir_ + "/site", site.path("copy"), fs::copy_options::recursive);
-        root = site.path("copy");
-        logDir = root + "/infoprot";
-        config = root + "/infemora.ini";
-        site.writeLines(config, {"[Verzeichnisse]", "INFOPROT=" + logDir, "STATEMP=" + root + "/statemp",
-                                 "EINSTELLUNGEN=" + root + "/einstellungen"});
-        base = TakeBaseline(logDir);
-        for (const auto& name : LiveNames(logDir))
-            inputBytes += FileSize(logDir + "/" + name);
-    }
-
     // Runs the command with the disk full after each limit in turn, on a fresh copy each time
     // the previous one recovered; after each fault and each recovery the logs are checked.
     void sweep(const std::vector<std::string>& command) {
@@ -78,22 +41,13 @@ protected:
             SCOPED_TRACE("file size limit " + std::to_string(limit));
             RunProgram(command, config, limit);
             std::vector<std::string> p = Problems(logDir, base);
-            EXPECT_TRUE(p.empty()) << "after the full disk:" << joined(p);
+            EXPECT_TRUE(p.empty()) << "after the full disk:" << Joined(p);
             EXPECT_EQ(RunProgram(command, config), 0) << "the next run did not recover";
             p = Problems(logDir, base);
-            EXPECT_TRUE(p.empty()) << "after the recovery:" << joined(p);
+            EXPECT_TRUE(p.empty()) << "after the recovery:" << Joined(p);
         }
     }
-
-    testenv::TempSite site;
-    std::string root, logDir, config;
-    Baseline base;
-    std::int64_t inputBytes = 0;
-
-private:
-    static std::string* templateDir_;
 };
-std::string* SiteFaults::templateDir_ = nullptr;
 
 TEST_F(SiteFaults, MergeWithConsolidationLosesNothingWhereverTheDiskFillsUp) {
     sweep({CliPath(), "merge", "--consolidate", "--output", "/dev/null"});
@@ -132,7 +86,7 @@ TEST_F(SiteFaults, ALogThatVanishesAfterTheSearchFailsTheMergeAndNothingIsDelete
     site.writeFile(gone, bytes);
     EXPECT_EQ(RunProgram({CliPath(), "merge", "--consolidate", "--output", "/dev/null"}, config), 0);
     std::vector<std::string> p = Problems(logDir, base);
-    EXPECT_TRUE(p.empty()) << joined(p);
+    EXPECT_TRUE(p.empty()) << Joined(p);
 }
 
 // A part moved in from another file system is copied; a run killed meanwhile must not leave the
