@@ -122,7 +122,7 @@ std::mutex g_hookMutex;
 FileFaultHook g_hook;
 
 // The errno a test wants this step to fail with, 0 for none.
-int injectedFault(FileStep step, const std::string& path) {
+int injectedFault(FileStep step, const std::string& path, int fd = -1) {
     FileFaultHook hook;
     {
         std::lock_guard lock(g_hookMutex);
@@ -130,7 +130,7 @@ int injectedFault(FileStep step, const std::string& path) {
             return 0;
         hook = g_hook;
     }
-    return hook(step, path);
+    return hook(step, path, fd);
 }
 
 } // namespace
@@ -141,7 +141,7 @@ void SetFileFaultHookForTesting(FileFaultHook hook) {
 }
 
 bool SyncDescriptor(int fd, const std::string& path) {
-    if (int e = injectedFault(FileStep::Sync, path)) {
+    if (int e = injectedFault(FileStep::Sync, path, fd)) {
         errno = e;
         return false;
     }
@@ -149,7 +149,7 @@ bool SyncDescriptor(int fd, const std::string& path) {
 }
 
 bool CloseDescriptor(int fd, const std::string& path) {
-    const int e = injectedFault(FileStep::Close, path);
+    const int e = injectedFault(FileStep::Close, path, fd);
     if (::close(fd) != 0)
         return false;
     errno = e;

@@ -33,8 +33,9 @@ void FlushFileToDisk(const std::string& path); // EFileError
 // The steps at which a write that replaces or creates a file may fail. Every writer of the
 // program goes through these, so that a test can make any one of them fail.
 enum class FileStep { Sync, Close, Link, Rename };
-// Asked before each step with the path concerned; a nonzero errno fails the step with it.
-using FileFaultHook = std::function<int(FileStep step, const std::string& path)>;
+// Asked before each step with the path concerned and, for a flush or close, the descriptor; a
+// nonzero errno fails the step with it.
+using FileFaultHook = std::function<int(FileStep step, const std::string& path, int fd)>;
 void SetFileFaultHookForTesting(FileFaultHook hook); // an empty hook ends it
 
 // fsync of a descriptor written for path; false with errno set.

@@ -52,7 +52,8 @@ int withFullDisk(long long limit, const std::function<int()>& fn) {
 class StepFails {
 public:
     explicit StepFails(FileStep step) {
-        SetFileFaultHookForTesting([step](FileStep s, const std::string&) { return s == step ? EIO : 0; });
+        SetFileFaultHookForTesting(
+            [step](FileStep s, const std::string&, int) { return s == step ? EIO : 0; });
     }
     ~StepFails() { SetFileFaultHookForTesting({}); }
     StepFails(const StepFails&) = delete;

@@ -38,14 +38,21 @@ const char* stepName(FileStep s) {
     return "?";
 }
 
-// Fails the n-th call of one step with EIO and remembers whether it came that far.
+// Fails the n-th call of one step with EIO and remembers whether it came that far. A failed
+// flush or close also loses the second half of what was written, as a disk that reports such an
+// error may well have done: a writer that goes on regardless leaves a file cut short.
 class NthStepFails {
 public:
     NthStepFails(FileStep step, int n) : step_(step), n_(n) {
-        SetFileFaultHookForTesting([this](FileStep s, const std::string& path) {
+        SetFileFaultHookForTesting([this](FileStep s, const std::string& path, int fd) {
             if (s != step_ || ++seen_ != n_)
                 return 0;
             failedAt_ = path;
+            // A descriptor opened only to flush cannot cut; the file is then the one under path.
+            struct stat st {};
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size > 0 && ::ftruncate(fd, st.st_size / 2) != 0 &&
+                ::truncate(path.c_str(), st.st_size / 2) != 0)
+                ADD_FAILURE() << "could not cut " << path;
             return EIO;
         });
     }
