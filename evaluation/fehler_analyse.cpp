@@ -49,11 +49,14 @@ std::vector<Regel> RegelnLesen() {
     return regeln;
 }
 
-// A field is quoted when it holds a blank, a control character, a double quote or a ";".
+// A field is quoted when it holds a blank, a control character (DEL is one too), a double
+// quote or a ";".
 bool BrauchtAnfuehrungszeichen(std::string_view value) {
-    for (char c : value)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == ';')
+    for (char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '"' || c == ';')
             return true;
+    }
     return false;
 }
 

@@ -134,6 +134,9 @@ TEST(Csv, FieldQuoting) {
          "Gr\xFC\xDF"
          "e"},
         {"a,b'c", "a,b'c"},
+        {"del\x7F", "\"del\x7F\""},
+        {std::string("n\0ul", 4), std::string("\"n\0ul\"", 6)},
+        {"\x81\x9F\xFF", "\x81\x9F\xFF"},
     };
     for (auto& f : faelle)
         EXPECT_EQ(InfoProtParser::CsvFeld(f.wert), f.csv) << f.wert;
