@@ -13,35 +13,37 @@ namespace infemora {
 
 // ---- record model ----
 
+void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
+    Clear_PKPF_Blob_Arr(saetze);
+    try {
+        // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
+        const std::string bytes = UnzipBytes(blob);
+        const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+                            bytes.starts_with("\xFE\xFF");
+        if (!mitBom && bytes.find('\0') != std::string::npos)
+            throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
+        const TQVRMemIniFile ini =
+            mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
+        if (ini.parseError() > 0)
+            throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
+        const std::vector<std::string> abschnitte = ini.ReadSections();
+        saetze.resize(abschnitte.size());
+        for (size_t i = 0; i < abschnitte.size(); ++i) {
+            saetze[i].Kennung = ini.ReadString(abschnitte[i], "Kennung", "");
+            saetze[i].WRDON = ini.ReadString(abschnitte[i], "WRDON", "");
+            saetze[i].Beschreibung = ini.ReadString(abschnitte[i], "Beschreibung", "");
+        }
+    } catch (...) {
+        // A damaged booking is shown as such; it is no failure of the viewer.
+        saetze.assign(1, TPKPF_Blob_Rec{"defekt", "", ""});
+    }
+}
+
 void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei) {
     try {
         Clear_PKPF_Blob_Arr(saetze);
-        std::unique_ptr<TMemoryStream> blob = datei.CreateBlobStream();
-        TMemoryStream text;
-        try {
-            UnzipStream(text, *blob);
-            // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
-            const std::string& bytes = text.Bytes();
-            const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-                                bytes.starts_with("\xFE\xFF");
-            if (!mitBom && bytes.find('\0') != std::string::npos)
-                throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
-            const TQVRMemIniFile ini =
-                mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
-            if (ini.parseError() > 0)
-                throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
-            const std::vector<std::string> abschnitte = ini.ReadSections();
-            saetze.resize(abschnitte.size());
-            for (size_t i = 0; i < abschnitte.size(); ++i) {
-                saetze[i].Kennung = ini.ReadString(abschnitte[i], "Kennung", "");
-                saetze[i].WRDON = ini.ReadString(abschnitte[i], "WRDON", "");
-                saetze[i].Beschreibung = ini.ReadString(abschnitte[i], "Beschreibung", "");
-            }
-        } catch (...) {
-            // A damaged booking is shown as such; it is no failure of the viewer.
-            Info().ResetErrorSpez();
-            saetze.assign(1, TPKPF_Blob_Rec{"defekt", "", ""});
-        }
+        const std::unique_ptr<TMemoryStream> blob = datei.CreateBlobStream();
+        PKPFSaetzeAusBlob(saetze, blob->Rest());
     } catch (...) {
         RegisterCurrentException("PKPFBlobAuslesen");
     }
@@ -95,40 +97,7 @@ TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr,
                          [&zeilen](std::size_t i) -> const std::string& { return zeilen[i].BuchungsNr; });
 }
 
-// ---- export format ----
-
 namespace {
-
-struct ExportSpalte {
-    const char* titel;
-    std::size_t breite;
-    bool rechts;
-};
-
-// "%-15s; %-11s; %-10s; %-8s; %-7s; %11s; %10s; %18s; %-18s; %-17s; %-16s; %-15s; %-17s; %-17s;
-//  %-72s; %-13s; %-17s; %-4s; %-5s; %-255s; "
-constexpr ExportSpalte exportSpalten[PKPFExportFeldAnzahl] = {
-    {"Protokollnummer", 15, false},
-    {"Buch.-Datum", 11, false},
-    {"Buch.-Zeit", 10, false},
-    {"Programm", 8, false},
-    {"Vorfall", 7, false},
-    {"Satz-Anzahl", 11, true},
-    {"Ges. L\xE4nge", 10, true},
-    {"Verarb.-Prozess-Id", 18, true},
-    {"Verarb.-Startdatum", 18, false},
-    {"Verarb.-Startzeit", 17, false},
-    {"Verarb.-Enddatum", 16, false},
-    {"Verarb.-Endzeit", 15, false},
-    {"Verarb.-Teriminal", 17, false},
-    {"Buch.-Benutzer-Id", 17, false},
-    {"Buch.-Benutzer-Name", 72, false},
-    {"Buch.-Version", 13, false},
-    {"Buch.-Vers.-Datum", 17, false},
-    {"Satz", 4, false},
-    {"WRDON", 5, false},
-    {"Beschreibung", 255, false},
-};
 
 std::string zahl(const char* format, std::int32_t wert) {
     char buffer[32];
@@ -137,33 +106,6 @@ std::string zahl(const char* format, std::int32_t wert) {
 }
 
 } // namespace
-
-const TPKPFExportFelder& PKPFExportTitel() {
-    static const TPKPFExportFelder titel = [] {
-        TPKPFExportFelder t;
-        for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
-            t[i] = exportSpalten[i].titel;
-        return t;
-    }();
-    return titel;
-}
-
-std::string PKPFExportZeile(const TPKPFExportFelder& felder) {
-    std::string zeile;
-    zeile.reserve(600);
-    for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i) {
-        const std::string& wert = felder[i];
-        const std::size_t fehlt =
-            wert.size() < exportSpalten[i].breite ? exportSpalten[i].breite - wert.size() : 0;
-        if (exportSpalten[i].rechts)
-            zeile.append(fehlt, ' ');
-        zeile += wert;
-        if (!exportSpalten[i].rechts)
-            zeile.append(fehlt, ' ');
-        zeile += "; ";
-    }
-    return zeile;
-}
 
 // ---- the viewer's state ----
 
@@ -337,15 +279,19 @@ std::string TBuchungsprotokoll::NamenErmitteln(const std::string& verzeichnis) {
     }
 }
 
-void TBuchungsprotokoll::UeberschriftWegschreiben(Lines& zeilen) {
+void TBuchungsprotokoll::UeberschriftWegschreiben(TPKPFExportZeilen& zeilen) {
     try {
-        zeilen.push_back(PKPFExportZeile(PKPFExportTitel()));
+        const TPKPFExportFelder& titel = PKPFExportTitel();
+        TPKPFExportWerte werte;
+        for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
+            werte[i] = titel[i];
+        zeilen.Anfuegen(werte);
     } catch (...) {
         RegisterCurrentException("UeberschriftWegschreiben");
     }
 }
 
-void TBuchungsprotokoll::BuchungLadenUndWegschreiben(Lines& zeilen, const TIntPair& nummer) {
+void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
     try {
         Tpkpffile* f = BuchungLesen(nummer);
         if (!f)
@@ -353,35 +299,41 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(Lines& zeilen, const TIntPa
         if (zeilen.empty())
             UeberschriftWegschreiben(zeilen);
 
-        TPKPFExportFelder kopf;
-        kopf[0] = qvr_TIntPair2String_Ext(f->BuchungsNr.GetWert(), "-", true);
-        kopf[1] = DateToStr(f->BuchDatum.GetWert());
-        kopf[2] = TimeToStr(f->BuchZeit.GetWert());
-        kopf[3] = f->Programm.GetWert();
-        kopf[4] = f->Vorfall.GetWert();
-        kopf[5] = zahl("%9d", f->SatzAnzahl.GetWert());
-        kopf[6] = zahl("%9d", f->GesLaenge.GetWert());
-        kopf[7] = zahl("%6d", f->ProzessId.GetWert());
-        kopf[8] = DateToStr(f->StartDatum.GetWert());
-        kopf[9] = TimeToStr(f->StartZeit.GetWert());
-        kopf[10] = DateToStr(f->EndeDatum.GetWert());
-        kopf[11] = TimeToStr(f->EndeZeit.GetWert());
-        kopf[12] = f->Terminal.GetWert();
-        kopf[13] = qvr_TIntPair2String_Ext(f->BenutzerId.GetWert(), "-", true);
-        kopf[14] = f->BenutzerName.GetWert();
-        kopf[15] = f->Version.GetWert();
-        kopf[16] = DateToStr(f->VersionDatum.GetWert());
-        zeilen.push_back(PKPFExportZeile(kopf));
+        const std::string texte[17] = {qvr_TIntPair2String_Ext(f->BuchungsNr.GetWert(), "-", true),
+                                       DateToStr(f->BuchDatum.GetWert()),
+                                       TimeToStr(f->BuchZeit.GetWert()),
+                                       f->Programm.GetWert(),
+                                       f->Vorfall.GetWert(),
+                                       zahl("%9d", f->SatzAnzahl.GetWert()),
+                                       zahl("%9d", f->GesLaenge.GetWert()),
+                                       zahl("%6d", f->ProzessId.GetWert()),
+                                       DateToStr(f->StartDatum.GetWert()),
+                                       TimeToStr(f->StartZeit.GetWert()),
+                                       DateToStr(f->EndeDatum.GetWert()),
+                                       TimeToStr(f->EndeZeit.GetWert()),
+                                       f->Terminal.GetWert(),
+                                       qvr_TIntPair2String_Ext(f->BenutzerId.GetWert(), "-", true),
+                                       f->BenutzerName.GetWert(),
+                                       f->Version.GetWert(),
+                                       DateToStr(f->VersionDatum.GetWert())};
+        TPKPFExportWerte kopf{};
+        for (std::size_t i = 0; i < 17; ++i)
+            kopf[i] = texte[i];
 
-        TPKPF_Blob_Arr saetze;
-        PKPFBlobAuslesen(saetze, *f);
-        for (const TPKPF_Blob_Rec& s : saetze) {
-            TPKPFExportFelder satz;
-            satz[17] = s.Kennung;
-            satz[18] = s.WRDON;
-            satz[19] = s.Beschreibung;
-            zeilen.push_back(PKPFExportZeile(satz));
+        // The record lines are unpacked by the list's writer; a blob that cannot even be read
+        // leaves the booking without record lines, as PKPFBlobAuslesen would.
+        std::string blob;
+        bool blobGelesen = false;
+        try {
+            blob = std::string(f->CreateBlobStream()->Rest());
+            blobGelesen = true;
+        } catch (...) {
+            RegisterCurrentException("PKPFBlobAuslesen");
         }
+        if (blobGelesen)
+            zeilen.BuchungAnfuegen(kopf, std::move(blob));
+        else
+            zeilen.Anfuegen(kopf);
     } catch (...) {
         RegisterCurrentException("BuchungLadenUndWegschreiben");
     }
@@ -391,12 +343,46 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
                                                 const std::vector<std::string>& buchungsNrTexte) {
     try {
         const std::string datei = NamenErmitteln(verzeichnis);
-        Lines zeilen;
-        for (const std::string& text : buchungsNrTexte)
-            BuchungLadenUndWegschreiben(zeilen, StringToIntPair(text, '-'));
         if (datei.empty())
             throw EFileError("Die Exportdatei kann nicht geschrieben werden: ihr Name fehlt.");
-        SaveLinesReplacing(datei, zeilen);
+        // Export names carry the time, so a killed export's leftover never meets its own target.
+        RemoveLeftoverTemps(ExtractFilePath(datei),
+                            [](std::string_view ziel) { return ziel.starts_with("PkpfFileExport_"); });
+        ReplacingFileWriter ziel(datei);
+        TPKPFExportZeilen zeilen(ziel);
+        // Bookings are read in blocks that share one read lock; each block is over within a few
+        // milliseconds, so point-of-sale programs writing meanwhile wait no longer than that.
+        constexpr std::size_t kBuchungenJeLeseblock = 64;
+        struct Leseblock {
+            Tpkpffile* f = nullptr;
+            void neu(Tpkpffile* datei) {
+                ende();
+                f = datei;
+                if (f)
+                    f->LeseblockBeginnen();
+            }
+            void ende() noexcept {
+                if (f)
+                    f->LeseblockBeenden();
+                f = nullptr;
+            }
+            ~Leseblock() { ende(); }
+        } block;
+        for (std::size_t i = 0; i < buchungsNrTexte.size(); ++i) {
+            if (i % kBuchungenJeLeseblock == 0) {
+                PKPFFile_CiN();
+                try {
+                    block.neu(FPKPFFile.get());
+                } catch (...) {
+                    // Without a block every key read takes the lock itself.
+                    block.ende();
+                }
+            }
+            BuchungLadenUndWegschreiben(zeilen, StringToIntPair(buchungsNrTexte[i], '-'));
+        }
+        block.ende();
+        zeilen.Abschliessen();
+        ziel.Commit();
         Info().ShowMeldung(Programm().programId(), 1001);
         return datei;
     } catch (...) {

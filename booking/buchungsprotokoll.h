@@ -6,6 +6,7 @@
 //
 // Every routine catches what goes wrong, registers it with the message service under the
 // context name of the window routine it stands for and returns normally.
+#include "booking/pkpf_export.h"
 #include "booking/pkpf_file.h"
 #include "host/textfile.h"
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace infemora {
@@ -25,6 +27,9 @@ namespace infemora {
 // INI text gives the one line "defekt" without a message; a failure before (reading the blob)
 // is registered and leaves the list empty.
 void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei);
+// The record lines of a compressed blob; "defekt" when it cannot be unpacked or is no INI text.
+// Touches nothing but its arguments, so the export can read blobs beside the key reads.
+void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob);
 // "12-345" with '-' gives (12, 345): the text before the first separator is the first part, the
 // rest the second; a part that is no number counts 0, a text without separator is the second part.
 TIntPair StringToIntPair(const std::string& text, char trenner);
@@ -89,16 +94,6 @@ TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr, std::size_t 
 TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr,
                                 const std::vector<TPKPFKopfZeile>& zeilen);
 
-// ---- export ----
-
-inline constexpr std::size_t PKPFExportFeldAnzahl = 20;
-using TPKPFExportFelder = std::array<std::string, PKPFExportFeldAnzahl>;
-// The 20 column titles of the export.
-const TPKPFExportFelder& PKPFExportTitel();
-// One export line: each field padded to its width (right-aligned fields on the left), then
-// "; ". Longer values are written whole; nothing is quoted or escaped.
-std::string PKPFExportZeile(const TPKPFExportFelder& felder);
-
 // ---- the viewer's state ----
 
 class TBuchungsprotokoll {
@@ -131,10 +126,10 @@ public:
 
     // Export file name in the directory from the last selection; empty after a failure.
     std::string NamenErmitteln(const std::string& verzeichnis);
-    void UeberschriftWegschreiben(Lines& zeilen);
+    void UeberschriftWegschreiben(TPKPFExportZeilen& zeilen);
     // Adds the booking's line and its record lines (and the title line first, if zeilen is
     // empty); adds nothing when the booking is not in the file.
-    void BuchungLadenUndWegschreiben(Lines& zeilen, const TIntPair& nummer);
+    void BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer);
     // Writes the bookings whose number cells are given, in that order, to the export file in
     // the directory and shows message 1001. Returns the file written, empty after a failure.
     std::string PKPFExportieren(const std::string& verzeichnis,

@@ -47,7 +47,12 @@ namespace {
 } // namespace
 
 void UnzipStream(TMemoryStream& target, TMemoryStream& source) {
-    std::string_view in = source.Rest();
+    std::string out = UnzipBytes(source.Rest());
+    source.Seek(source.Size());
+    target = TMemoryStream(std::move(out));
+}
+
+std::string UnzipBytes(std::string_view in) {
     if (in.empty())
         throw EPkpfError("Die Satzdaten der Buchung sind leer.");
     z_stream zs{};
@@ -84,9 +89,8 @@ void UnzipStream(TMemoryStream& target, TMemoryStream& source) {
         }
     }
     inflateEnd(&zs);
-    source.Seek(source.Size());
     out.resize(produced);
-    target = TMemoryStream(std::move(out));
+    return out;
 }
 
 void ZipStream(TMemoryStream& target, TMemoryStream& source) {

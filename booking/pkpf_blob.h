@@ -41,6 +41,7 @@ private:
 // then holds exactly the decompressed bytes and stands at its start. An empty, truncated or
 // damaged source, or one that would unpack to more than MaxBlobText bytes, raises EPkpfError.
 void UnzipStream(TMemoryStream& target, TMemoryStream& source);
+std::string UnzipBytes(std::string_view gepackt); // the same on bytes
 // The opposite, for whoever writes bookings: compresses the source from its position.
 void ZipStream(TMemoryStream& target, TMemoryStream& source);
 

@@ -156,7 +156,32 @@ void TVKT_DBFile::OpenNew(std::int16_t modus) {
     }
 }
 
+void TVKT_DBFile::LeseblockBeginnen() {
+    if (!db_ || leseblock_)
+        return;
+    db_.exec("BEGIN");
+    leseblock_ = true;
+}
+
+void TVKT_DBFile::LeseblockBeenden() noexcept {
+    if (!leseblock_)
+        return;
+    leseblock_ = false;
+    positionAufgeben();
+    // A read-only block has nothing to keep; should COMMIT fail, ROLLBACK still ends the read.
+    try {
+        db_.exec("COMMIT");
+    } catch (...) {
+        try {
+            db_.exec("ROLLBACK");
+        } catch (...) {
+            // Closing the file ends the read in any case.
+        }
+    }
+}
+
 void TVKT_DBFile::Close() {
+    LeseblockBeenden();
     positionAufgeben();
     anweisungen_.clear();
     db_.close();

@@ -156,6 +156,12 @@ public:
     // A new stream over the current record's compressed blob.
     std::unique_ptr<TMemoryStream> CreateBlobStream();
 
+    // Reads between these two share one read of the file: a long series of key reads (an export)
+    // takes the file's read lock once instead of for every read. Writers wait while a block is
+    // open, so callers keep blocks short. Nothing happens while the file is not open.
+    void LeseblockBeginnen();
+    void LeseblockBeenden() noexcept;
+
 protected:
     TVKT_DBFile(std::string tabelle, std::string blobSpalte);
     void DefineKey(TDBKeyNr nr, std::vector<const TDatenFeld*> felder);
@@ -190,6 +196,7 @@ private:
     bool letzteBedingung_ = false;
     int busyMs_ = StandardBusyTimeoutMs;
     bool schemaGeprueft_ = false;
+    bool leseblock_ = false;
 
     SqliteDb db_; // declared before the statements, so that they go first
     std::map<std::string, SqliteStmt> anweisungen_;

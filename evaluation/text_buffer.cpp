@@ -22,8 +22,6 @@ std::string errnoText() {
     return std::strerror(errno);
 }
 
-constexpr std::size_t kWriteBuffer = 256 * 1024;
-
 // Bytes read at a time; an entry longer than that makes the window grow.
 constexpr std::size_t kFenster = 256 * 1024;
 
@@ -261,69 +259,6 @@ std::string_view TextBuffer::Bytes(std::size_t pos, std::size_t len) const {
 void TextBuffer::Release(std::size_t pos) {
     if (pos > keep_)
         keep_ = std::min(pos, base_ + len_);
-}
-
-ReplacingFileWriter::ReplacingFileWriter(std::string path) : path_(std::move(path)) {
-    RemoveLeftoverTempsOf(path_);
-    temp_ = HiddenTempTemplate(path_);
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) {
-        temp_.clear();
-        throw EFileError("Datei " + path_ + " kann nicht geschrieben werden: " + errnoText());
-    }
-    // mkstemp makes the file private; the finished file gets the user's default permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    buffer_.reserve(kWriteBuffer);
-}
-
-ReplacingFileWriter::~ReplacingFileWriter() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    if (!temp_.empty())
-        ::unlink(temp_.c_str());
-}
-
-void ReplacingFileWriter::Write(std::string_view bytes) {
-    if (buffer_.size() + bytes.size() > kWriteBuffer) {
-        flushBuffer();
-        if (bytes.size() > kWriteBuffer) {
-            writeAll(bytes);
-            return;
-        }
-    }
-    buffer_.append(bytes);
-}
-
-void ReplacingFileWriter::flushBuffer() {
-    writeAll(buffer_);
-    buffer_.clear();
-}
-
-void ReplacingFileWriter::writeAll(std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EFileError("Schreiben in " + path_ + " fehlgeschlagen: " + errnoText());
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
-void ReplacingFileWriter::Commit() {
-    flushBuffer();
-    if (!SyncDescriptor(fd_, path_))
-        throw EFileError("Datei " + path_ + " kann nicht auf die Platte geschrieben werden: " + errnoText());
-    int fd = fd_;
-    fd_ = -1;
-    if (!CloseDescriptor(fd, path_))
-        throw EFileError("Schließen von " + path_ + " fehlgeschlagen: " + errnoText());
-    if (!RenameReplacing(temp_, path_))
-        throw EFileError("Datei " + path_ + " kann nicht ersetzt werden: " + errnoText());
-    temp_.clear();
 }
 
 } // namespace infemora

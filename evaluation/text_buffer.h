@@ -7,6 +7,8 @@
 // is addressed by the byte offset at which it starts in the file, and the window keeps the bytes
 // from the oldest offset the reader may still ask for. Files with a byte-order mark (UTF-8 or
 // UTF-16) are rare and are converted whole to Windows-1252 when opened.
+#include "host/replacing_file.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -61,33 +63,6 @@ private:
     std::size_t base_ = 0; // file offset of buf_[0]
     std::size_t len_ = 0;  // valid bytes in buf_
     std::size_t keep_ = 0; // file offset before which nothing is needed
-};
-
-// Writes a file beside the target and renames it over the target only after everything was
-// written and flushed to disk; on any failure, or when Commit is never reached, the target
-// stays as it was. EFileError on failure.
-class ReplacingFileWriter {
-public:
-    explicit ReplacingFileWriter(std::string path);
-    ~ReplacingFileWriter();
-    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
-    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
-
-    void Write(std::string_view bytes);
-    void WriteLine(std::string_view line) { // with CR LF
-        Write(line);
-        Write("\r\n");
-    }
-    void Commit();
-
-private:
-    void flushBuffer();
-    void writeAll(std::string_view data);
-
-    std::string path_;
-    std::string temp_;
-    int fd_ = -1;
-    std::string buffer_;
 };
 
 } // namespace infemora

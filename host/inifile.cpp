@@ -78,7 +78,76 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
 
 } // namespace
 
+// The shape the program family writes (trimmed "[name]" lines and "key=value" lines between
+// blank and comment lines) is read here directly, in the way inih reads it after the pre-pass
+// above; anything else (a byte order mark, control characters, a line inih would reject or cut)
+// goes through inih. A booking export reads thousands of record blobs, and inih with its
+// pre-pass made up most of that time.
+bool TQVRMemIniFile::parseSimple(std::string_view text) {
+    if (text.find("\xEF\xBB\xBF") != std::string_view::npos)
+        return false;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x0D && c != '\t' && c != '\n')
+            return false; // NUL, \x01, \v, \f and their neighbours
+    sections_.clear();
+    std::size_t current = std::string_view::npos;
+    auto sectionNamed = [this](std::string_view name) -> std::size_t {
+        for (std::size_t i = 0; i < sections_.size(); ++i)
+            if (sections_[i].name.size() == name.size() &&
+                ::strncasecmp(sections_[i].name.data(), name.data(), name.size()) == 0)
+                return i;
+        sections_.push_back(Section{std::string(name), {}});
+        return sections_.size() - 1;
+    };
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        std::string_view line = trimBlanks(text.substr(pos, end - pos));
+        pos = end;
+        if (pos < text.size())
+            pos += text.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
+        if (line.empty())
+            continue;
+        if (line.front() == ';' || line.front() == '#') {
+            // inih reads the rest of a long line as a line of its own.
+            if (line.size() > 190)
+                return false;
+            continue;
+        }
+        if (line.front() == '[') {
+            // inih keeps 49 characters of a section name and ends it at an inline comment.
+            const std::string_view name = line.substr(1, line.size() - 1);
+            if (line.size() < 3 || line.back() != ']' || name.size() - 1 > 49 ||
+                name.substr(0, name.size() - 1).find_first_of("];") != std::string_view::npos)
+                return false;
+            current = sectionNamed(name.substr(0, name.size() - 1));
+            continue;
+        }
+        std::size_t sep = 0;
+        while (sep < line.size() && line[sep] != '=' && line[sep] != ':')
+            ++sep;
+        if (sep == line.size() || sep == 0 || sep > 150)
+            return false;
+        const std::string_view key = trimBlanks(line.substr(0, sep));
+        if (key.empty() || key.find(';') != std::string_view::npos)
+            return false;
+        if (current == std::string_view::npos)
+            current = sectionNamed("");
+        sections_[current].values.emplace_back(std::string(key),
+                                               std::string(trimBlanks(line.substr(sep + 1))));
+    }
+    parseError_ = 0;
+    return true;
+}
+
 void TQVRMemIniFile::parse(const std::string& text) {
+    if (!parseSimple(text))
+        parseWithInih(text);
+}
+
+void TQVRMemIniFile::parseWithInih(const std::string& text) {
     sections_.clear();
     std::vector<std::string> values;
     std::vector<int> lineOf;

@@ -4,6 +4,7 @@
 #include "host/textfile.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
 
 protected:
     void parse(const std::string& text);
+    // Always through inih; parse gives the same result faster for the usual shape of text.
+    void parseWithInih(const std::string& text);
+    // The direct reader; false (and the content undefined) when the text needs inih.
+    bool parseSimple(std::string_view text);
 
 private:
     struct Section {

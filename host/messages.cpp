@@ -23,9 +23,10 @@ void QVRInfo::writeLog(const std::string& context, const std::string& message) {
     if (echo_)
         std::cerr << "infemora: " << context << ": " << message << std::endl;
     try {
-        // A STATEMP that cannot be made only loses the log line; stderr still has it.
+        // A STATEMP that cannot be made only loses the log line; stderr still has it. The folder
+        // may be shared: a link planted under the log name must not redirect the write.
         std::string path = GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", true);
-        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) {
             line += "\r\n";
             ssize_t ignored = ::write(fd, line.data(), line.size());

@@ -3,6 +3,7 @@
 #include "host/codec1252.h"
 #include "host/errors.h"
 #include "host/fileutil.h"
+#include "host/replacing_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -132,30 +133,10 @@ std::string JoinLinesCrLf(const Lines& lines) {
 }
 
 void SaveLinesReplacing(const std::string& path, const Lines& lines) {
-    CheckReplaceableTarget(path);
-    RemoveLeftoverTempsOf(path);
-    std::string tmpl = HiddenTempTemplate(path);
-    int raw = ::mkstemp(tmpl.data());
-    if (raw < 0)
-        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
-    Fd fd(raw);
-    try {
-        // mkstemp makes the file private; the saved file gets the user's default permissions.
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd.get(), 0666 & ~mask);
-        std::string data = JoinLinesCrLf(lines);
-        writeAll(fd.get(), data, path);
-        if (!SyncDescriptor(fd.get(), path))
-            throw EFileError("Datei " + path +
-                             " kann nicht auf die Platte geschrieben werden: " + errnoText());
-        fd.close(path);
-        if (!RenameReplacing(tmpl, path))
-            throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
-    } catch (...) {
-        ::unlink(tmpl.c_str());
-        throw;
-    }
+    ReplacingFileWriter datei(path);
+    for (const std::string& line : lines)
+        datei.WriteLine(line);
+    datei.Commit();
 }
 
 void AppendLines(const std::string& path, const Lines& lines) {

@@ -5,6 +5,7 @@
 #include "host/codec1252.h"
 #include "host/datetime.h"
 #include "host/directories.h"
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/progress.h"
 #include "merge/discovery.h"
@@ -183,7 +184,8 @@ bool writeOutput(const std::string& source, const std::string& output) {
             std::cerr << "infemora-cli: Ausgabe nach " << output << " fehlgeschlagen: " << error << std::endl;
         return ok;
     }
-    std::string tmpl = output + ".XXXXXX";
+    RemoveLeftoverTempsOf(output);
+    std::string tmpl = HiddenTempTemplate(output);
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
         std::cerr << "infemora-cli: Ausgabe nach " << output << " fehlgeschlagen: " << std::strerror(errno)

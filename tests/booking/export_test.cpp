@@ -147,4 +147,61 @@ TEST_F(ExportTest, MissingBookingFileGivesTheRegisteredErrorsAndAnEmptyFile) {
                                         "BuchungLadenUndWegschreiben"}));
 }
 
+// Many bookings cross the read blocks and the hand-overs to the writer thread: order, record
+// lines, damaged blobs and gaps must come out as if each booking were written in turn, and no
+// read may still hold the file afterwards.
+TEST_F(ExportTest, ALargeExportKeepsTheGridOrderAndReleasesTheFile) {
+    std::vector<TPKPF_Buchung> buchungen;
+    for (std::int32_t n = 1; n <= 300; ++n) {
+        TPKPF_Buchung b = Buchung({3, n}, Tag(2024, 5, 1));
+        b.Saetze.clear();
+        for (std::int32_t s = 0; s < n % 5; ++s)
+            b.Saetze.push_back({"K" + std::to_string(n) + "-" + std::to_string(s), "RW", "Satz"});
+        if (n % 37 == 0)
+            b.Blob = "kein zlib";
+        if (n % 50 != 7)
+            buchungen.push_back(b);
+    }
+    Schreiben(buchungen);
+    std::vector<std::string> nummern;
+    for (std::int32_t i = 0; i < 310; ++i)
+        nummern.push_back("3-" + std::to_string((i * 113) % 310 + 1)); // 301 to 310 are not in the file
+    const Lines lines = Exportieren(nummern);
+
+    Lines erwartet{PKPFExportZeile(PKPFExportTitel())};
+    for (const std::string& text : nummern) {
+        const std::int32_t n = StringToIntPair(text, '-').L;
+        if (n > 300 || n % 50 == 7)
+            continue;
+        char kopf[32];
+        std::snprintf(kopf, sizeof kopf, "0003-%09d ;", static_cast<int>(n));
+        erwartet.push_back(kopf);
+        if (n % 37 == 0)
+            erwartet.push_back("defekt");
+        else
+            for (std::int32_t s = 0; s < n % 5; ++s)
+                erwartet.push_back("K" + std::to_string(n) + "-" + std::to_string(s));
+    }
+    size_t satzSpalte = 0; // where a record line's own columns begin
+    for (size_t breite : {15, 11, 10, 8, 7, 11, 10, 18, 18, 17, 16, 15, 17, 17, 72, 13, 17})
+        satzSpalte += breite + 2;
+    ASSERT_EQ(lines.size(), erwartet.size());
+    EXPECT_EQ(lines[0], erwartet[0]);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (erwartet[i].starts_with("0003-")) {
+            EXPECT_TRUE(lines[i].starts_with(erwartet[i])) << i << ": " << lines[i].substr(0, 20);
+        } else {
+            EXPECT_EQ(lines[i].find_first_not_of(" ;"), satzSpalte) << i;
+            EXPECT_EQ(lines[i].substr(satzSpalte, erwartet[i].size()), erwartet[i]) << i;
+            EXPECT_NE(std::string(" ;").find(lines[i][satzSpalte + erwartet[i].size()]), std::string::npos)
+                << i;
+        }
+    }
+    EXPECT_TRUE(Info().registered().empty());
+    EXPECT_EQ(Info().meldungCount(1001), 1);
+
+    // A point-of-sale program writes while the viewer keeps the file open.
+    EXPECT_NO_THROW(Schreiben({Buchung({4, 1}, Tag(2024, 5, 2))}));
+}
+
 } // namespace

@@ -34,3 +34,85 @@ TEST(IniFile, ReadFromFileWithUtf8Mark) {
     EXPECT_EQ(ini.ReadString("Kasse", "TEXT", ""), "Men\xFC");
     EXPECT_THROW(TQVRMemROIniFile(site.path("fehlt.ini")), EFileError);
 }
+
+namespace {
+
+struct IniProbe : TQVRMemIniFile {
+    static bool direktLesbar(const std::string& text) {
+        IniProbe p;
+        return p.parseSimple(text);
+    }
+    static IniProbe read(const std::string& text, bool nurInih) {
+        IniProbe p;
+        if (nurInih)
+            p.parseWithInih(text);
+        else
+            p.parse(text);
+        return p;
+    }
+    // Everything a reader can see: sections, key order and the value found for each key.
+    std::string dump() const {
+        std::string out = "E" + std::to_string(parseError()) + (SectionExists("") ? "|leer" : "") + "\n";
+        std::vector<std::string> secs = ReadSections();
+        secs.insert(secs.begin(), "");
+        for (const std::string& s : secs) {
+            out += "[" + s + "]\n";
+            for (const std::string& k : ReadSection(s))
+                out += k + "=" + ReadString(s, k, "<fehlt>") + "\n";
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+// The direct reader must see every text exactly as inih after the pre-pass does; texts are built
+// from the characters that steer either reader.
+TEST(IniFile, DirectReaderAgreesWithInihOnEveryText) {
+    const std::vector<std::string> teile = {"[",
+                                            "]",
+                                            "=",
+                                            ":",
+                                            ";",
+                                            "#",
+                                            " ",
+                                            "\t",
+                                            "\r",
+                                            "\n",
+                                            "\r\n",
+                                            "a",
+                                            "B",
+                                            "Satz",
+                                            "Kennung",
+                                            "\xFC",
+                                            "\x01",
+                                            "\v",
+                                            "\xEF\xBB\xBF",
+                                            std::string(60, 'x'),
+                                            std::string(230, 'y'),
+                                            "[Satz1]\r\n",
+                                            "WRDON=RW\r\n"};
+    std::uint32_t zufall = 12345;
+    auto naechste = [&zufall] {
+        zufall = zufall * 1103515245u + 12345u;
+        return zufall >> 8;
+    };
+    int direkt = 0;
+    for (int fall = 0; fall < 20000; ++fall) {
+        std::string text;
+        const unsigned n = naechste() % 24;
+        for (unsigned i = 0; i < n; ++i)
+            text += teile[naechste() % teile.size()];
+        const std::string schnell = IniProbe::read(text, false).dump();
+        const std::string inih = IniProbe::read(text, true).dump();
+        ASSERT_EQ(schnell, inih) << "text: " << ::testing::PrintToString(text);
+        direkt += IniProbe::direktLesbar(text);
+    }
+    EXPECT_GT(direkt, 1000); // the cases must reach the direct reader, not only inih
+    const std::string blob = "[Satz1]\r\nKennung=A1\r\nWRDON=RW\r\nBeschreibung=Preis; 3 St\xFC"
+                             "ck\r\n[satz1]\r\n  Kennung : B \r\n; Notiz\r\n\r\n[Leer]\r\n";
+    EXPECT_TRUE(IniProbe::direktLesbar(blob));
+    EXPECT_EQ(IniProbe::read(blob, false).dump(), IniProbe::read(blob, true).dump());
+    EXPECT_EQ(IniProbe::read(blob, false).ReadString("SATZ1", "beschreibung", ""), "Preis; 3 St\xFC"
+                                                                                   "ck");
+}

@@ -1,0 +1,207 @@
+#include "booking/pkpf_export.h"
+
+#include "booking/buchungsprotokoll.h"
+
+namespace infemora {
+
+namespace {
+
+struct ExportSpalte {
+    const char* titel;
+    std::size_t breite;
+    bool rechts;
+};
+
+// "%-15s; %-11s; %-10s; %-8s; %-7s; %11s; %10s; %18s; %-18s; %-17s; %-16s; %-15s; %-17s; %-17s;
+//  %-72s; %-13s; %-17s; %-4s; %-5s; %-255s; "
+constexpr ExportSpalte exportSpalten[PKPFExportFeldAnzahl] = {
+    {"Protokollnummer", 15, false},
+    {"Buch.-Datum", 11, false},
+    {"Buch.-Zeit", 10, false},
+    {"Programm", 8, false},
+    {"Vorfall", 7, false},
+    {"Satz-Anzahl", 11, true},
+    {"Ges. L\xE4nge", 10, true},
+    {"Verarb.-Prozess-Id", 18, true},
+    {"Verarb.-Startdatum", 18, false},
+    {"Verarb.-Startzeit", 17, false},
+    {"Verarb.-Enddatum", 16, false},
+    {"Verarb.-Endzeit", 15, false},
+    {"Verarb.-Teriminal", 17, false},
+    {"Buch.-Benutzer-Id", 17, false},
+    {"Buch.-Benutzer-Name", 72, false},
+    {"Buch.-Version", 13, false},
+    {"Buch.-Vers.-Datum", 17, false},
+    {"Satz", 4, false},
+    {"WRDON", 5, false},
+    {"Beschreibung", 255, false},
+};
+
+} // namespace
+
+const TPKPFExportFelder& PKPFExportTitel() {
+    static const TPKPFExportFelder titel = [] {
+        TPKPFExportFelder t;
+        for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
+            t[i] = exportSpalten[i].titel;
+        return t;
+    }();
+    return titel;
+}
+
+void PKPFExportZeileAnhaengen(std::string& ziel, const TPKPFExportWerte& felder) {
+    for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i) {
+        const std::string_view wert = felder[i];
+        const std::size_t fehlt =
+            wert.size() < exportSpalten[i].breite ? exportSpalten[i].breite - wert.size() : 0;
+        if (exportSpalten[i].rechts)
+            ziel.append(fehlt, ' ');
+        ziel += wert;
+        if (!exportSpalten[i].rechts)
+            ziel.append(fehlt, ' ');
+        ziel += "; ";
+    }
+    ziel += "\r\n";
+}
+
+std::string PKPFExportZeile(const TPKPFExportFelder& felder) {
+    TPKPFExportWerte werte;
+    for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
+        werte[i] = felder[i];
+    std::string zeile;
+    zeile.reserve(600);
+    PKPFExportZeileAnhaengen(zeile, werte);
+    zeile.resize(zeile.size() - 2);
+    return zeile;
+}
+
+void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::string_view wrdon,
+                             std::string_view beschreibung) {
+    // The 17 empty columns before a record line's own three are the same on every record line.
+    static const std::string leererKopf = [] {
+        std::string zeile;
+        PKPFExportZeileAnhaengen(zeile, TPKPFExportWerte{});
+        std::size_t laenge = 0;
+        for (std::size_t i = 0; i < 17; ++i)
+            laenge += exportSpalten[i].breite + 2;
+        zeile.resize(laenge);
+        return zeile;
+    }();
+    ziel += leererKopf;
+    const std::string_view werte[3] = {kennung, wrdon, beschreibung};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::size_t breite = exportSpalten[17 + i].breite;
+        ziel += werte[i];
+        if (werte[i].size() < breite)
+            ziel.append(breite - werte[i].size(), ' ');
+        ziel += "; ";
+    }
+    ziel += "\r\n";
+}
+
+// ---- the list of lines ----
+
+namespace {
+// Bookings handed to the writer at a time, and how many such batches may wait: enough to keep
+// both threads busy, little enough that memory stays flat however many bookings are exported.
+constexpr std::size_t kBuchungenJeAbgabe = 64;
+constexpr std::size_t kWartendeAbgaben = 8;
+} // namespace
+
+TPKPFExportZeilen::TPKPFExportZeilen(ReplacingFileWriter& datei) : datei_(datei) {
+    sammlung_.reserve(kBuchungenJeAbgabe);
+    schreiber_ = std::thread([this] { schreiben(); });
+}
+
+TPKPFExportZeilen::~TPKPFExportZeilen() {
+    anhalten();
+}
+
+void TPKPFExportZeilen::anhalten() noexcept {
+    {
+        std::lock_guard lock(mutex_);
+        ende_ = true;
+    }
+    geaendert_.notify_all();
+    if (schreiber_.joinable())
+        schreiber_.join();
+}
+
+void TPKPFExportZeilen::Anfuegen(const TPKPFExportWerte& felder) {
+    Eintrag e;
+    e.zeile.reserve(600);
+    PKPFExportZeileAnhaengen(e.zeile, felder);
+    sammlung_.push_back(std::move(e));
+    ++anzahl_;
+    if (sammlung_.size() >= kBuchungenJeAbgabe)
+        abgeben();
+}
+
+void TPKPFExportZeilen::BuchungAnfuegen(const TPKPFExportWerte& kopf, std::string blob) {
+    Eintrag e;
+    e.zeile.reserve(600);
+    PKPFExportZeileAnhaengen(e.zeile, kopf);
+    e.blob = std::move(blob);
+    e.mitSaetzen = true;
+    sammlung_.push_back(std::move(e));
+    ++anzahl_;
+    if (sammlung_.size() >= kBuchungenJeAbgabe)
+        abgeben();
+}
+
+void TPKPFExportZeilen::abgeben() {
+    if (sammlung_.empty())
+        return;
+    std::unique_lock lock(mutex_);
+    geaendert_.wait(lock, [this] { return warteschlange_.size() < kWartendeAbgaben || fehler_ || ende_; });
+    // After a failed write the rest is dropped; Abschliessen reports the failure.
+    if (!fehler_)
+        warteschlange_.push_back(std::move(sammlung_));
+    lock.unlock();
+    geaendert_.notify_all();
+    sammlung_ = {};
+    sammlung_.reserve(kBuchungenJeAbgabe);
+}
+
+void TPKPFExportZeilen::schreiben() {
+    TPKPF_Blob_Arr saetze;
+    for (;;) {
+        std::vector<Eintrag> abgabe;
+        {
+            std::unique_lock lock(mutex_);
+            geaendert_.wait(lock, [this] { return !warteschlange_.empty() || ende_; });
+            if (warteschlange_.empty())
+                return;
+            abgabe = std::move(warteschlange_.front());
+            warteschlange_.pop_front();
+        }
+        geaendert_.notify_all();
+        try {
+            for (const Eintrag& e : abgabe) {
+                std::string& puffer = datei_.Buffer();
+                puffer += e.zeile;
+                if (e.mitSaetzen) {
+                    PKPFSaetzeAusBlob(saetze, e.blob);
+                    for (const TPKPF_Blob_Rec& s : saetze)
+                        PKPFExportSatzAnhaengen(puffer, s.Kennung, s.WRDON, s.Beschreibung);
+                }
+                datei_.BufferFilled();
+            }
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            fehler_ = std::current_exception();
+            warteschlange_.clear();
+            geaendert_.notify_all();
+            return;
+        }
+    }
+}
+
+void TPKPFExportZeilen::Abschliessen() {
+    abgeben();
+    anhalten();
+    if (fehler_)
+        std::rethrow_exception(fehler_);
+}
+
+} // namespace infemora

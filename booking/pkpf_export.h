@@ -1,0 +1,72 @@
+#pragma once
+// The fixed-width export of bookings: the line format and the list of lines an export writes.
+#include "host/replacing_file.h"
+
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace infemora {
+
+inline constexpr std::size_t PKPFExportFeldAnzahl = 20;
+using TPKPFExportFelder = std::array<std::string, PKPFExportFeldAnzahl>;
+using TPKPFExportWerte = std::array<std::string_view, PKPFExportFeldAnzahl>;
+// The 20 column titles of the export.
+const TPKPFExportFelder& PKPFExportTitel();
+// One export line: each field padded to its width (right-aligned fields on the left), then
+// "; ". Longer values are written whole; nothing is quoted or escaped.
+std::string PKPFExportZeile(const TPKPFExportFelder& felder);
+// The same line and its CR LF appended to ziel.
+void PKPFExportZeileAnhaengen(std::string& ziel, const TPKPFExportWerte& felder);
+// A record line (columns 1 to 17 empty) and its CR LF appended to ziel.
+void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::string_view wrdon,
+                             std::string_view beschreibung);
+
+// The list of lines an export writes. Lines go to the export file as they are added, so a large
+// export never holds its lines in memory; a booking's blob is unpacked, read and written by a
+// writer thread while the caller reads the next bookings from the booking file.
+class TPKPFExportZeilen {
+public:
+    explicit TPKPFExportZeilen(ReplacingFileWriter& datei);
+    ~TPKPFExportZeilen(); // lines not yet written are dropped: the file is given up then
+    TPKPFExportZeilen(const TPKPFExportZeilen&) = delete;
+    TPKPFExportZeilen& operator=(const TPKPFExportZeilen&) = delete;
+
+    bool empty() const { return anzahl_ == 0; }
+    void Anfuegen(const TPKPFExportWerte& felder);
+    // A booking line followed by one record line for each record line its compressed blob holds
+    // (one "defekt" line when the blob cannot be read).
+    void BuchungAnfuegen(const TPKPFExportWerte& kopf, std::string blob);
+    // Waits until every line is written to the file; rethrows what made writing fail.
+    void Abschliessen();
+
+private:
+    struct Eintrag {
+        std::string zeile;
+        std::string blob;
+        bool mitSaetzen = false;
+    };
+    void abgeben();
+    void schreiben();
+    void anhalten() noexcept;
+
+    ReplacingFileWriter& datei_;
+    std::size_t anzahl_ = 0;
+    std::vector<Eintrag> sammlung_;
+
+    std::mutex mutex_;
+    std::condition_variable geaendert_;
+    std::deque<std::vector<Eintrag>> warteschlange_;
+    bool ende_ = false;
+    std::exception_ptr fehler_;
+    std::thread schreiber_;
+};
+
+} // namespace infemora

@@ -1,0 +1,104 @@
+#include "host/replacing_file.h"
+
+#include "host/errors.h"
+#include "host/fileutil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace infemora {
+
+namespace {
+
+std::string errnoText() {
+    return std::strerror(errno);
+}
+
+} // namespace
+
+ReplacingFileWriter::ReplacingFileWriter(std::string path) : path_(std::move(path)) {
+    CheckReplaceableTarget(path_);
+    RemoveLeftoverTempsOf(path_);
+    temp_ = HiddenTempTemplate(path_);
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0)
+        throw EFileError("Datei " + path_ + " kann nicht geschrieben werden: " + errnoText());
+    // mkstemp makes the file private; the finished file gets the user's default permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd_, 0666 & ~mask);
+    buffer_.reserve(kBufferSize + 4096);
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() {
+    discard();
+}
+
+void ReplacingFileWriter::discard() noexcept {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        ::unlink(temp_.c_str());
+    }
+}
+
+void ReplacingFileWriter::Write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > kBufferSize) {
+        flushBuffer();
+        if (bytes.size() > kBufferSize) {
+            writeAll(bytes);
+            return;
+        }
+    }
+    buffer_ += bytes;
+}
+
+void ReplacingFileWriter::flushBuffer() {
+    writeAll(buffer_);
+    buffer_.clear();
+}
+
+void ReplacingFileWriter::writeAll(std::string_view data) {
+    if (fd_ < 0)
+        throw EFileError("Datei " + path_ + " ist schon geschlossen.");
+    const off_t start = written_;
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd_, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EFileError("Schreiben in " + path_ + " fehlgeschlagen: " + errnoText());
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+        written_ += n;
+    }
+    // Start writing this piece to disk now, so that the flush at the end does not wait for the
+    // whole file; a failure here is reported by that flush.
+    ::sync_file_range(fd_, start, written_ - start, SYNC_FILE_RANGE_WRITE);
+}
+
+void ReplacingFileWriter::Commit() {
+    try {
+        flushBuffer();
+        if (!SyncDescriptor(fd_, path_))
+            throw EFileError("Datei " + path_ +
+                             " kann nicht auf die Platte geschrieben werden: " + errnoText());
+        const int fd = fd_;
+        fd_ = -1;
+        if (!CloseDescriptor(fd, path_))
+            throw EFileError("Schließen von " + path_ + " fehlgeschlagen: " + errnoText());
+        if (!RenameReplacing(temp_, path_))
+            throw EFileError("Datei " + path_ + " kann nicht ersetzt werden: " + errnoText());
+    } catch (...) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        ::unlink(temp_.c_str());
+        throw;
+    }
+}
+
+} // namespace infemora
