@@ -20,6 +20,18 @@ void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
         const std::string bytes = UnzipBytes(blob);
         const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
                             bytes.starts_with("\xFE\xFF");
+        if (!mitBom) {
+            static const std::vector<std::string_view> schluessel = {"Kennung", "WRDON", "Beschreibung"};
+            if (auto werte = TQVRMemIniFile::ReadSectionValuesDirect(bytes, schluessel)) {
+                saetze.resize(werte->size() / 3);
+                for (size_t i = 0; i < saetze.size(); ++i) {
+                    saetze[i].Kennung = std::move((*werte)[3 * i]);
+                    saetze[i].WRDON = std::move((*werte)[3 * i + 1]);
+                    saetze[i].Beschreibung = std::move((*werte)[3 * i + 2]);
+                }
+                return;
+            }
+        }
         if (!mitBom && bytes.find('\0') != std::string::npos)
             throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
         const TQVRMemIniFile ini =

@@ -10,14 +10,6 @@
 
 namespace infemora {
 
-namespace {
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-} // namespace
-
 TQVRMemIniFile::TQVRMemIniFile(const Lines& lines) {
     parse(JoinLinesCrLf(lines));
 }
@@ -76,29 +68,19 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
     return out;
 }
 
-} // namespace
-
 // The shape the program family writes (trimmed "[name]" lines and "key=value" lines between
 // blank and comment lines) is read here directly, in the way inih reads it after the pre-pass
 // above; anything else (a byte order mark, control characters, a line inih would reject or cut)
-// goes through inih. A booking export reads thousands of record blobs, and inih with its
-// pre-pass made up most of that time.
-bool TQVRMemIniFile::parseSimple(std::string_view text) {
+// is refused, for inih to read. A booking export reads thousands of record blobs, and inih with
+// its pre-pass made up most of that time. onSection(name) and onKey(key, value) see the lines in
+// order; false when the text needs inih.
+template <class OnSection, class OnKey>
+bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
     if (text.find("\xEF\xBB\xBF") != std::string_view::npos)
         return false;
     for (const char c : text)
         if (static_cast<unsigned char>(c) < 0x0D && c != '\t' && c != '\n')
             return false; // NUL, \x01, \v, \f and their neighbours
-    sections_.clear();
-    std::size_t current = std::string_view::npos;
-    auto sectionNamed = [this](std::string_view name) -> std::size_t {
-        for (std::size_t i = 0; i < sections_.size(); ++i)
-            if (sections_[i].name.size() == name.size() &&
-                ::strncasecmp(sections_[i].name.data(), name.data(), name.size()) == 0)
-                return i;
-        sections_.push_back(Section{std::string(name), {}});
-        return sections_.size() - 1;
-    };
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
@@ -122,7 +104,7 @@ bool TQVRMemIniFile::parseSimple(std::string_view text) {
             if (line.size() < 3 || line.back() != ']' || name.size() - 1 > 49 ||
                 name.substr(0, name.size() - 1).find_first_of("];") != std::string_view::npos)
                 return false;
-            current = sectionNamed(name.substr(0, name.size() - 1));
+            onSection(name.substr(0, name.size() - 1));
             continue;
         }
         std::size_t sep = 0;
@@ -133,13 +115,79 @@ bool TQVRMemIniFile::parseSimple(std::string_view text) {
         const std::string_view key = trimBlanks(line.substr(0, sep));
         if (key.empty() || key.find(';') != std::string_view::npos)
             return false;
-        if (current == std::string_view::npos)
-            current = sectionNamed("");
-        sections_[current].values.emplace_back(std::string(key),
-                                               std::string(trimBlanks(line.substr(sep + 1))));
+        onKey(key, trimBlanks(line.substr(sep + 1)));
     }
-    parseError_ = 0;
     return true;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+} // namespace
+
+bool TQVRMemIniFile::parseSimple(std::string_view text) {
+    sections_.clear();
+    std::size_t current = std::string_view::npos;
+    const bool ok = scanSimple(
+        text,
+        [&](std::string_view name) {
+            current = std::string_view::npos;
+            for (std::size_t i = 0; i < sections_.size() && current == std::string_view::npos; ++i)
+                if (equalNoCase(sections_[i].name, name))
+                    current = i;
+            if (current == std::string_view::npos) {
+                sections_.push_back(Section{std::string(name), {}});
+                current = sections_.size() - 1;
+            }
+        },
+        [&](std::string_view key, std::string_view value) {
+            if (current == std::string_view::npos) {
+                sections_.push_back(Section{std::string(), {}});
+                current = sections_.size() - 1;
+            }
+            sections_[current].values.emplace_back(std::string(key), std::string(value));
+        });
+    parseError_ = 0;
+    return ok;
+}
+
+std::optional<std::vector<std::string>>
+TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys) {
+    // Sections in order of their first line, each with its keys' first values.
+    std::vector<std::string_view> names;
+    std::vector<std::string> values;
+    std::vector<bool> seen;
+    std::size_t current = std::string_view::npos;
+    const bool ok = scanSimple(
+        text,
+        [&](std::string_view name) {
+            current = std::string_view::npos;
+            for (std::size_t i = 0; i < names.size() && current == std::string_view::npos; ++i)
+                if (equalNoCase(names[i], name))
+                    current = i;
+            if (current == std::string_view::npos) {
+                names.push_back(name);
+                values.resize(values.size() + keys.size());
+                seen.resize(seen.size() + keys.size());
+                current = names.size() - 1;
+            }
+        },
+        [&](std::string_view key, std::string_view value) {
+            // Keys before the first section belong to the unnamed one, which is not listed.
+            if (current == std::string_view::npos)
+                return;
+            for (std::size_t k = 0; k < keys.size(); ++k) {
+                const std::size_t at = current * keys.size() + k;
+                if (!seen[at] && equalNoCase(key, keys[k])) {
+                    values[at] = value;
+                    seen[at] = true;
+                }
+            }
+        });
+    if (!ok)
+        return std::nullopt;
+    return values;
 }
 
 void TQVRMemIniFile::parse(const std::string& text) {

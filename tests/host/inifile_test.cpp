@@ -107,6 +107,18 @@ TEST(IniFile, DirectReaderAgreesWithInihOnEveryText) {
         const std::string inih = IniProbe::read(text, true).dump();
         ASSERT_EQ(schnell, inih) << "text: " << ::testing::PrintToString(text);
         direkt += IniProbe::direktLesbar(text);
+        // The one-pass reading of chosen keys must give what the sections give.
+        const std::vector<std::string_view> schluessel = {"a", "kennung", "Satz"};
+        if (const auto werte = TQVRMemIniFile::ReadSectionValuesDirect(text, schluessel)) {
+            const IniProbe voll = IniProbe::read(text, true);
+            std::vector<std::string> erwartet;
+            for (const std::string& abschnitt : voll.ReadSections())
+                for (const std::string_view k : schluessel)
+                    erwartet.push_back(voll.ReadString(abschnitt, std::string(k), ""));
+            ASSERT_EQ(*werte, erwartet) << "text: " << ::testing::PrintToString(text);
+        } else {
+            ASSERT_FALSE(IniProbe::direktLesbar(text));
+        }
     }
     EXPECT_GT(direkt, 1000); // the cases must reach the direct reader, not only inih
     const std::string blob = "[Satz1]\r\nKennung=A1\r\nWRDON=RW\r\nBeschreibung=Preis; 3 St\xFC"
