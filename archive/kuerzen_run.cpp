@@ -126,20 +126,9 @@ Lines ZeilenEinlesen(const std::string& path) {
     return out;
 }
 
-// The temp file lies in a folder other users may write to: whatever stands under its name (also
-// a link someone put there) goes, and the file is created anew, so no write lands elsewhere.
-int neueDateiOeffnen(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw EFileError("Datei " + path + " kann nicht angelegt werden: " + errnoText());
-    return fd;
-}
-
 // The info text goes to the temp file in blocks of lines, never held whole.
 void TextInDatei(const LogDocument* doc, const std::string& path) {
-    ZeilenDatei out(neueDateiOeffnen(path), path);
+    ZeilenDatei out(CreateFreshFile(path), path);
     if (doc) {
         constexpr std::int64_t kBlockZeilen = 4096;
         std::vector<LineSpan> spans(kBlockZeilen);
@@ -167,7 +156,7 @@ void TextInDatei(const LogDocument* doc, const std::string& path) {
 }
 
 void ZeilenInDatei(const Lines& lines, const std::string& path) {
-    ZeilenDatei out(neueDateiOeffnen(path), path);
+    ZeilenDatei out(CreateFreshFile(path), path);
     for (const auto& l : lines)
         out.zeile(l);
     out.schliessen();

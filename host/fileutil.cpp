@@ -116,6 +116,15 @@ void CheckReplaceableTarget(const std::string& path) {
         throw EFileError(path + " ist keine Datei und kann nicht ersetzt werden");
 }
 
+int CreateFreshFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw EFileError("Datei " + path + " kann nicht angelegt werden: " + std::strerror(errno));
+    return fd;
+}
+
 namespace {
 
 std::mutex g_hookMutex;

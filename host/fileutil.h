@@ -27,6 +27,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 // those would swap the node itself. EFileError when the name stands for something else.
 void CheckReplaceableTarget(const std::string& path);
 
+// A new file under the name in a folder other users may write to (STATEMP): whatever stands
+// under the name (also a link someone put there) goes first and the file is created anew, never
+// through a link, so no write lands elsewhere. Returns the open descriptor; EFileError on failure.
+int CreateFreshFile(const std::string& path);
+
 // Flushes a written file and its directory entry to disk.
 void FlushFileToDisk(const std::string& path); // EFileError
 

@@ -31,19 +31,6 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
     }
 }
 
-// A new file under the name; an older one is unlinked rather than rewritten, so that a view
-// still reading it keeps a consistent text. The folder may be shared with other users: whatever
-// stands under the name (also a link someone put there) goes, and the file is created anew, so
-// that no write can be redirected elsewhere.
-int createFresh(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        throw EFileError("Datei " + path + " kann nicht ersetzt werden: " + errnoText());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw EFileError("Datei " + path + " kann nicht angelegt werden: " + errnoText());
-    return fd;
-}
-
 } // namespace
 
 MergeOutput::MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes)
@@ -78,7 +65,9 @@ void MergeOutput::ensureTemp() {
     if (fd_ >= 0)
         return;
     if (!tempStarted_) {
-        fd_ = createFresh(tempPath_);
+        // An older file is unlinked rather than rewritten, so that a view still reading it keeps
+        // a consistent text.
+        fd_ = CreateFreshFile(tempPath_);
         tempStarted_ = true;
         return;
     }
@@ -98,7 +87,7 @@ void MergeOutput::writeCommitted() {
 
 void MergeOutput::spillPending() {
     if (spillFd_ < 0)
-        spillFd_ = createFresh(spillPath_);
+        spillFd_ = CreateFreshFile(spillPath_);
     writeAll(spillFd_, buf_.data() + mark_, buf_.size() - mark_, spillPath_);
     buf_.resize(mark_);
 }
