@@ -1,3 +1,4 @@
+#include "host/codec1252.h"
 #include "host/errors.h"
 #include "support/test_env.h"
 #include "textview/document_save.h"
@@ -22,7 +23,10 @@ struct Doc {
 TEST(SearchText, TrimmedAndUpperCased) {
     EXPECT_EQ(SuchtextNormalisieren("  fehler "), "FEHLER");
     EXPECT_EQ(SuchtextNormalisieren("   "), "");
-    EXPECT_EQ(SuchtextNormalisieren("gr\xFC\xDF" "e"), "GR\xDC\xDF" "E");
+    EXPECT_EQ(SuchtextNormalisieren("gr\xFC\xDF"
+                                    "e"),
+              "GR\xDC\xDF"
+              "E");
 }
 
 TEST(SearchForward, FindsAnyCaseFromTheCaretOnAndNeverWraps) {
@@ -30,9 +34,9 @@ TEST(SearchForward, FindsAnyCaseFromTheCaretOnAndNeverWraps) {
     const LogDocument& d = doc.d;
     const std::string n = SuchtextNormalisieren("fehler");
     EXPECT_EQ(SucheVorwaerts(d, n, 0), 4);
-    EXPECT_EQ(SucheVorwaerts(d, n, 4 + 6), 11 + 5);  // behind the first hit
-    EXPECT_EQ(SucheVorwaerts(d, n, 16 + 6), 23);     // third line starts at 11 + 12
-    EXPECT_EQ(SucheVorwaerts(d, n, 23 + 6), -1);     // after the last hit: no restart
+    EXPECT_EQ(SucheVorwaerts(d, n, 4 + 6), 11 + 5); // behind the first hit
+    EXPECT_EQ(SucheVorwaerts(d, n, 16 + 6), 23);    // third line starts at 11 + 12
+    EXPECT_EQ(SucheVorwaerts(d, n, 23 + 6), -1);    // after the last hit: no restart
     EXPECT_EQ(SucheVorwaerts(d, "", 0), -1);
 }
 
@@ -41,17 +45,23 @@ TEST(SearchForward, TextIsMatchedLiterally) {
     const LogDocument& d = doc.d;
     EXPECT_EQ(SucheVorwaerts(d, "A.B", 0), 4);
     EXPECT_EQ(SucheVorwaerts(d, "[X]*", 0), 8);
-    EXPECT_EQ(SucheVorwaerts(Doc({"Gr\xFC\xDF" "e"}).d, "GR\xDC\xDF" "E", 0), 0);
+    EXPECT_EQ(SucheVorwaerts(Doc({"Gr\xFC\xDF"
+                                  "e"})
+                                 .d,
+                             "GR\xDC\xDF"
+                             "E",
+                             0),
+              0);
 }
 
 TEST(SearchBackward, NearestLineWithAHitOtherThanTheSelectedOne) {
     Doc doc({"x eins", "zwei x", "drei", "x vier x"});
     const LogDocument& d = doc.d;
     // line starts: 0, 7, 14, 19
-    EXPECT_EQ(SucheRueckwaerts(d, "X", 19), 12);    // the caret's own hit is passed over
+    EXPECT_EQ(SucheRueckwaerts(d, "X", 19), 12); // the caret's own hit is passed over
     EXPECT_EQ(SucheRueckwaerts(d, "X", 12), 0);
-    EXPECT_EQ(SucheRueckwaerts(d, "X", 0), -1);     // first line, its only hit selected: beep
-    EXPECT_EQ(SucheRueckwaerts(d, "X", 21), 19);    // first hit of the caret's line, before it
+    EXPECT_EQ(SucheRueckwaerts(d, "X", 0), -1);  // first line, its only hit selected: beep
+    EXPECT_EQ(SucheRueckwaerts(d, "X", 21), 19); // first hit of the caret's line, before it
     EXPECT_EQ(SucheRueckwaerts(d, "X", 25), 19);
     // In the caret's own line the first hit counts even when it lies behind the caret.
     EXPECT_EQ(SucheRueckwaerts(Doc({"ab X"}).d, "X", 1), 3);
@@ -99,7 +109,22 @@ TEST(SaveDocument, FailureLeavesNoFileUnderTheChosenName) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_THROW(SaveDocumentLines(d, fifo), EFileError);
     EXPECT_THROW(SaveLinesReplacing(fifo, {"x"}), EFileError);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Every byte must compare as the code page's upper-case letter does: the search folds many bytes at
+// a time by arithmetic instead of looking each one up.
+TEST(SearchForward, EveryByteIsComparedAsItsUpperCase) {
+    for (int b = 1; b < 256; ++b) {
+        if (b == '\r' || b == '\n' || b == '#')
+            continue;
+        const char c = static_cast<char>(b);
+        // Long lines too, so that the byte is also folded among many others.
+        Doc doc({std::string("#") + c + "#", std::string(40, '.') + c + "#"});
+        EXPECT_EQ(SucheVorwaerts(doc.d, std::string(1, UpperChar1252(c)) + "#", 0), 1) << "byte " << b;
+        EXPECT_EQ(SucheVorwaerts(doc.d, std::string(1, UpperChar1252(c)) + "#", 2), 4 + 40) << "byte " << b;
+        EXPECT_EQ(SucheRueckwaerts(doc.d, std::string("#") + UpperChar1252(c), 3), 0) << "byte " << b;
+    }
 }
