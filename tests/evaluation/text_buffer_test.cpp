@@ -5,7 +5,6 @@
 #include "host/textfile.h"
 #include "support/test_env.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace infemora;
@@ -56,28 +55,4 @@ TEST(TextBuffer, MissingFileOrFolderFails) {
     testenv::TempSite site;
     EXPECT_THROW(TextBuffer::Open(site.path("fehlt")), EFileError);
     EXPECT_THROW(TextBuffer::Open(site.logDir()), EFileError);
-}
-
-TEST(ReplacingFileWriter, TargetChangesOnlyOnCommit) {
-    testenv::TempSite site;
-    const std::string ziel = site.path("ziel.txt");
-    site.writeFile(ziel, "alt");
-    {
-        ReplacingFileWriter w(ziel);
-        w.WriteLine("neu");
-    } // abandoned
-    EXPECT_EQ(site.readFile(ziel), "alt");
-    {
-        ReplacingFileWriter w(ziel);
-        std::string gross(3 << 20, 'x'); // larger than the write buffer
-        w.WriteLine("kopf");
-        w.Write(gross);
-        w.WriteLine("");
-        w.Commit();
-        EXPECT_EQ(site.readFile(ziel), "kopf\r\n" + gross + "\r\n");
-    }
-    int dateien = 0;
-    for (const auto& e : std::filesystem::directory_iterator(site.root()))
-        dateien += e.is_regular_file();
-    EXPECT_EQ(dateien, 1); // no temp file left beside it
 }
