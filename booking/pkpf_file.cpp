@@ -126,6 +126,7 @@ TVKT_DBFile::~TVKT_DBFile() {
 }
 
 void TVKT_DBFile::feldAnmelden(TDatenFeld& feld) {
+    spaltenListe_.clear();
     feld.ersteSpalte_ = spaltenAnzahl_;
     spaltenAnzahl_ += static_cast<int>(feld.spalten_.size());
     felder_.push_back(&feld);
@@ -226,12 +227,15 @@ SqliteStmt& TVKT_DBFile::anweisung(const std::string& sql) {
     return it->second;
 }
 
-std::string TVKT_DBFile::spaltenListe() const {
-    std::string list = "rowid";
-    for (const TDatenFeld* f : felder_)
-        for (const std::string& s : f->spalten_)
-            list += ", " + s;
-    return list;
+const std::string& TVKT_DBFile::spaltenListe() const {
+    // The fields are all known once the file object is built; an export asks thousands of times.
+    if (spaltenListe_.empty()) {
+        spaltenListe_ = "rowid";
+        for (const TDatenFeld* f : felder_)
+            for (const std::string& s : f->spalten_)
+                spaltenListe_ += ", " + s;
+    }
+    return spaltenListe_;
 }
 
 std::string TVKT_DBFile::schluesselReihenfolge() const {

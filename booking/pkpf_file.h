@@ -182,7 +182,7 @@ private:
     void positionAufgeben();
     void positionieren(SqliteStmt& stmt);
     SqliteStmt& anweisung(const std::string& sql);
-    std::string spaltenListe() const;
+    const std::string& spaltenListe() const;
     std::string schluesselReihenfolge() const;
 
     std::string tabelle_;
@@ -197,6 +197,7 @@ private:
     int busyMs_ = StandardBusyTimeoutMs;
     bool schemaGeprueft_ = false;
     bool leseblock_ = false;
+    mutable std::string spaltenListe_;
 
     SqliteDb db_; // declared before the statements, so that they go first
     std::map<std::string, SqliteStmt> anweisungen_;
