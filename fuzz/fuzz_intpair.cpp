@@ -22,7 +22,7 @@ namespace {
 }
 
 // A part as the number fields read it: blanks and tabs around, an optional sign, then decimal
-// digits, within 32 bits; anything else is 0.
+// digits (at most 18 after leading zeros), within 32 bits; anything else is 0.
 std::int32_t Teil(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
@@ -33,14 +33,18 @@ std::int32_t Teil(std::string_view s) {
         minus = s.front() == '-';
         s.remove_prefix(1);
     }
-    if (s.empty() || s.size() > 18)
+    if (s.empty())
         return 0;
-    long long v = 0;
-    for (char c : s) {
+    for (char c : s)
         if (c < '0' || c > '9')
             return 0;
+    while (s.size() > 1 && s.front() == '0')
+        s.remove_prefix(1); // leading zeros are no digits of their own
+    if (s.size() > 18)
+        return 0;
+    long long v = 0;
+    for (char c : s)
         v = v * 10 + (c - '0');
-    }
     v = minus ? -v : v;
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
         return 0;

@@ -212,7 +212,13 @@ bool TryStrToInt(std::string_view text, long long& out) {
         neg = text[0] == '-';
         text.remove_prefix(1);
     }
-    if (!allDigits(text) || text.size() > 18)
+    if (!allDigits(text))
+        return false;
+    // Leading zeros add no digits: "000000000000000000012" is 12. More than 18 digits after
+    // them could overflow and count as no number.
+    while (text.size() > 1 && text.front() == '0')
+        text.remove_prefix(1);
+    if (text.size() > 18)
         return false;
     long long v = 0;
     for (char c : text)

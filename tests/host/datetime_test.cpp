@@ -91,6 +91,12 @@ TEST(DateTime, IntegerConversion) {
     EXPECT_FALSE(TryStrToInt("-", v));
     EXPECT_EQ(StrToIntDef("abc", 30), 30);
     EXPECT_EQ(StrToIntDef("99999999999", 7), 7);
+    // Leading zeros are no digits of their own; a real 19-digit number still is too large.
+    EXPECT_TRUE(TryStrToInt("0000000000000000000012", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(TryStrToInt("-0000000000000000000000", v));
+    EXPECT_EQ(v, 0);
+    EXPECT_FALSE(TryStrToInt("1000000000000000000", v));
 }
 
 TEST(DateTime, FrozenClock) {
