@@ -354,7 +354,7 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
 std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
                                                 const std::vector<std::string>& buchungsNrTexte) {
     try {
-        const std::string datei = NamenErmitteln(verzeichnis);
+        std::string datei = NamenErmitteln(verzeichnis);
         if (datei.empty())
             throw EFileError("Die Exportdatei kann nicht geschrieben werden: ihr Name fehlt.");
         // Export names carry the time, so a killed export's leftover never meets its own target.

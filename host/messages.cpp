@@ -53,7 +53,7 @@ void QVRInfo::RegisterException(const std::string& context, const std::exception
     RegisterMessage(context, e.what(), flag);
 }
 
-void QVRInfo::RegisterException(const std::string& context, std::exception_ptr e, bool flag) {
+void QVRInfo::RegisterException(const std::string& context, const std::exception_ptr& e, bool flag) {
     try {
         if (e)
             std::rethrow_exception(e);

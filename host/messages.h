@@ -22,7 +22,7 @@ public:
     using MeldungSink = std::function<void(int number, const std::string& textUtf8)>;
 
     void RegisterException(const std::string& context, const std::exception& e, bool flag = true);
-    void RegisterException(const std::string& context, std::exception_ptr e, bool flag = true);
+    void RegisterException(const std::string& context, const std::exception_ptr& e, bool flag = true);
     void RegisterMessage(const std::string& context, const std::string& messageUtf8, bool flag = true);
     void FehlerTerminate(const std::string& context);
     // Clears the pending error after a failure that is swallowed on purpose.

@@ -27,7 +27,7 @@ void QVRProgramm::Init(const std::string& programId, int, int, bool) {
         Info().RegisterMessage("QVRProgramm.Init", problem);
 }
 
-void QVRProgramm::ShowException(std::exception_ptr e, bool flag) {
+void QVRProgramm::ShowException(const std::exception_ptr& e, bool flag) {
     Info().RegisterException("QVRProgramm.ShowException", e, flag);
 }
 

@@ -8,7 +8,7 @@ namespace infemora {
 class QVRProgramm {
 public:
     void Init(const std::string& programId, int processType = 0, int instanceCount = 0, bool flag = true);
-    void ShowException(std::exception_ptr e, bool flag);
+    void ShowException(const std::exception_ptr& e, bool flag);
 
     // Waits up to `seconds` for the work section, excluding this process's other callers and
     // every other process of the program; true when the work may begin. Handle is for WorkDone.
