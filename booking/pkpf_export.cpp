@@ -128,21 +128,19 @@ void TPKPFExportZeilen::anhalten() noexcept {
 }
 
 void TPKPFExportZeilen::Anfuegen(const TPKPFExportWerte& felder) {
-    Eintrag e;
-    e.zeile.reserve(600);
-    PKPFExportZeileAnhaengen(e.zeile, felder);
-    sammlung_.push_back(std::move(e));
-    ++anzahl_;
-    if (sammlung_.size() >= kBuchungenJeAbgabe)
-        abgeben();
+    aufnehmen(felder, std::string(), false);
 }
 
 void TPKPFExportZeilen::BuchungAnfuegen(const TPKPFExportWerte& kopf, std::string blob) {
+    aufnehmen(kopf, std::move(blob), true);
+}
+
+void TPKPFExportZeilen::aufnehmen(const TPKPFExportWerte& felder, std::string blob, bool mitSaetzen) {
     Eintrag e;
     e.zeile.reserve(600);
-    PKPFExportZeileAnhaengen(e.zeile, kopf);
+    PKPFExportZeileAnhaengen(e.zeile, felder);
     e.blob = std::move(blob);
-    e.mitSaetzen = true;
+    e.mitSaetzen = mitSaetzen;
     sammlung_.push_back(std::move(e));
     ++anzahl_;
     if (sammlung_.size() >= kBuchungenJeAbgabe)

@@ -53,6 +53,7 @@ private:
         std::string blob;
         bool mitSaetzen = false;
     };
+    void aufnehmen(const TPKPFExportWerte& felder, std::string blob, bool mitSaetzen);
     void abgeben();
     void schreiben();
     void anhalten() noexcept;
