@@ -17,7 +17,8 @@ void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
     Clear_PKPF_Blob_Arr(saetze);
     try {
         // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
-        const std::string bytes = UnzipBytes(blob);
+        thread_local std::string bytes;
+        UnzipBytesInto(bytes, blob);
         const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
                             bytes.starts_with("\xFE\xFF");
         if (!mitBom) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace infemora {
 
@@ -52,44 +53,77 @@ void UnzipStream(TMemoryStream& target, TMemoryStream& source) {
     target = TMemoryStream(std::move(out));
 }
 
-std::string UnzipBytes(std::string_view in) {
+namespace {
+
+// One inflater per thread, reset for every blob: setting one up allocates its state and a
+// 32 KiB window, which for blobs of a few hundred bytes costs more than the unpacking.
+class Inflater {
+public:
+    Inflater() {
+        const int rc = inflateInit(&zs_);
+        if (rc != Z_OK)
+            zlibFailure("Start", rc, zs_);
+        bereit_ = true;
+    }
+    ~Inflater() {
+        if (bereit_)
+            inflateEnd(&zs_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    void entpacken(std::string& out, std::string_view in) {
+        const int rcReset = inflateReset(&zs_);
+        if (rcReset != Z_OK)
+            zlibFailure("Start", rcReset, zs_);
+        if (puffer_.empty())
+            puffer_.resize(kStartGroesse);
+        zs_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        zs_.avail_in = static_cast<uInt>(in.size());
+        std::size_t produced = 0;
+        for (;;) {
+            if (produced == puffer_.size()) {
+                if (puffer_.size() >= MaxBlobText)
+                    throw EPkpfError("Die Satzdaten der Buchung sind unplausibel groß.");
+                puffer_.resize(std::min(puffer_.size() * 2, MaxBlobText));
+            }
+            zs_.next_out = reinterpret_cast<Bytef*>(puffer_.data() + produced);
+            zs_.avail_out = static_cast<uInt>(puffer_.size() - produced);
+            const int rc = inflate(&zs_, Z_NO_FLUSH);
+            produced = puffer_.size() - zs_.avail_out;
+            if (rc == Z_STREAM_END)
+                break;
+            if (rc == Z_BUF_ERROR && zs_.avail_in == 0)
+                zlibFailure("die Daten brechen ab", rc, zs_);
+            if (rc != Z_OK && rc != Z_BUF_ERROR)
+                zlibFailure("die Daten sind beschädigt", rc, zs_);
+        }
+        out.assign(puffer_.data(), produced);
+        // A rare huge blob must not stay with the thread.
+        if (puffer_.size() > kBehalteHoechstens)
+            puffer_ = std::vector<char>();
+    }
+
+private:
+    static constexpr std::size_t kStartGroesse = 64u << 10;
+    static constexpr std::size_t kBehalteHoechstens = 1u << 20;
+    z_stream zs_{};
+    bool bereit_ = false;
+    std::vector<char> puffer_;
+};
+
+} // namespace
+
+void UnzipBytesInto(std::string& out, std::string_view in) {
     if (in.empty())
         throw EPkpfError("Die Satzdaten der Buchung sind leer.");
-    z_stream zs{};
-    int rc = inflateInit(&zs);
-    if (rc != Z_OK)
-        zlibFailure("Start", rc, zs);
+    thread_local Inflater inflater;
+    inflater.entpacken(out, in);
+}
+
+std::string UnzipBytes(std::string_view in) {
     std::string out;
-    out.resize(std::min(std::max<std::size_t>(in.size() * 4, 4096), MaxBlobText));
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    zs.avail_in = static_cast<uInt>(in.size());
-    std::size_t produced = 0;
-    for (;;) {
-        if (produced == out.size()) {
-            if (out.size() >= MaxBlobText) {
-                inflateEnd(&zs);
-                throw EPkpfError("Die Satzdaten der Buchung sind unplausibel groß.");
-            }
-            out.resize(std::min(out.size() * 2, MaxBlobText));
-        }
-        zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        zs.avail_out = static_cast<uInt>(out.size() - produced);
-        rc = inflate(&zs, Z_NO_FLUSH);
-        produced = out.size() - zs.avail_out;
-        if (rc == Z_STREAM_END)
-            break;
-        if (rc == Z_BUF_ERROR && zs.avail_in == 0) {
-            inflateEnd(&zs);
-            zlibFailure("die Daten brechen ab", rc, zs);
-        }
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            z_stream copy = zs;
-            inflateEnd(&zs);
-            zlibFailure("die Daten sind beschädigt", rc, copy);
-        }
-    }
-    inflateEnd(&zs);
-    out.resize(produced);
+    UnzipBytesInto(out, in);
     return out;
 }
 

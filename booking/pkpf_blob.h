@@ -42,6 +42,8 @@ private:
 // damaged source, or one that would unpack to more than MaxBlobText bytes, raises EPkpfError.
 void UnzipStream(TMemoryStream& target, TMemoryStream& source);
 std::string UnzipBytes(std::string_view gepackt); // the same on bytes
+// The same into a buffer the caller keeps, so that unpacking many blobs reuses its memory.
+void UnzipBytesInto(std::string& ziel, std::string_view gepackt);
 // The opposite, for whoever writes bookings: compresses the source from its position.
 void ZipStream(TMemoryStream& target, TMemoryStream& source);
 

@@ -38,6 +38,8 @@ ReplacingFileWriter::~ReplacingFileWriter() {
 }
 
 void ReplacingFileWriter::discard() noexcept {
+    // The flushing thread uses the descriptor; it ends before the descriptor is closed.
+    sync_.reset();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -78,14 +80,22 @@ void ReplacingFileWriter::writeAll(std::string_view data) {
     // Start writing this piece to disk now, so that the flush at the end does not wait for the
     // whole file; a failure here is reported by that flush.
     ::sync_file_range(fd_, start, written_ - start, SYNC_FILE_RANGE_WRITE);
+    if (written_ - syncRequestedAt_ >= kBackgroundSyncStep) {
+        if (!sync_)
+            sync_ = std::make_unique<BackgroundSync>(fd_, path_);
+        sync_->Request();
+        syncRequestedAt_ = written_;
+    }
 }
 
 void ReplacingFileWriter::Commit() {
     try {
         flushBuffer();
-        if (!SyncDescriptor(fd_, path_))
+        const bool ok = (!sync_ || sync_->Finish()) && SyncDescriptor(fd_, path_);
+        if (!ok)
             throw EFileError("Datei " + path_ +
                              " kann nicht auf die Platte geschrieben werden: " + errnoText());
+        sync_.reset();
         const int fd = fd_;
         fd_ = -1;
         if (!CloseDescriptor(fd, path_))
@@ -93,6 +103,7 @@ void ReplacingFileWriter::Commit() {
         if (!RenameReplacing(temp_, path_))
             throw EFileError("Datei " + path_ + " kann nicht ersetzt werden: " + errnoText());
     } catch (...) {
+        sync_.reset();
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = -1;

@@ -3,7 +3,10 @@
 // target, and Commit flushes it to disk and renames it over the target. Until then the target is
 // untouched, and a writer given up without Commit (an error, an exception) removes its temp
 // file, so a failed write never leaves a half file under the chosen name. EFileError on failure.
+#include "host/background_sync.h"
+
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -39,6 +42,8 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
+    // A large file is flushed in the background every so many bytes.
+    static constexpr off_t kBackgroundSyncStep = 8 << 20;
     void flushBuffer();
     void writeAll(std::string_view data);
     void discard() noexcept;
@@ -48,6 +53,8 @@ private:
     std::string buffer_;
     int fd_ = -1;
     off_t written_ = 0;
+    off_t syncRequestedAt_ = 0;
+    std::unique_ptr<BackgroundSync> sync_;
 };
 
 } // namespace infemora

@@ -1,9 +1,12 @@
 #include "host/errors.h"
+#include "host/fileutil.h"
 #include "host/replacing_file.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 
 using namespace infemora;
@@ -55,4 +58,42 @@ TEST(ReplacingFileWriter, BytesFormattedInPlaceArriveInOrder) {
     }
     EXPECT_EQ(site.readFile(ziel), erwartet);
     EXPECT_THROW(ReplacingFileWriter{site.root()}, EFileError); // a folder is never replaced
+}
+
+// A large file is flushed piece by piece while it is written. A flush that fails on the way is
+// reported by the kernel only once, so the final flush would succeed: the commit must still fail
+// and the old file stay.
+TEST(ReplacingFileWriter, AFlushThatFailsWhileWritingFailsTheCommit) {
+    testenv::TempSite site;
+    const std::string ziel = site.path("gross.csv");
+    site.writeFile(ziel, "alt");
+    const std::string stueck(1 << 20, 'y');
+    std::atomic<int> flushes{0};
+    std::atomic<int> fehlerBeimFlush{0}; // the flush that fails, counted from 1; 0: none
+    SetFileFaultHookForTesting([&](FileStep step, const std::string&, int) {
+        if (step != FileStep::Sync)
+            return 0;
+        return ++flushes == fehlerBeimFlush ? EIO : 0;
+    });
+    auto schreiben = [&] {
+        ReplacingFileWriter w(ziel);
+        for (int i = 0; i < 30; ++i)
+            w.Write(stueck);
+        w.Commit();
+    };
+
+    schreiben();
+    EXPECT_GT(flushes.load(), 1) << "nothing was flushed before the end";
+    EXPECT_EQ(std::filesystem::file_size(ziel), 30u << 20);
+
+    site.writeFile(ziel, "alt");
+    flushes = 0;
+    fehlerBeimFlush = 1;
+    EXPECT_THROW(schreiben(), EFileError);
+    SetFileFaultHookForTesting({});
+    EXPECT_EQ(site.readFile(ziel), "alt");
+    int dateien = 0;
+    for (const auto& e : std::filesystem::directory_iterator(site.root()))
+        dateien += e.is_regular_file();
+    EXPECT_EQ(dateien, 1);
 }
