@@ -7,8 +7,6 @@
 #include "host/messages.h"
 #include "host/program.h"
 
-#include <cstdio>
-
 namespace infemora {
 
 // ---- record model ----
@@ -112,10 +110,11 @@ TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr,
 
 namespace {
 
-std::string zahl(const char* format, std::int32_t wert) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, format, static_cast<int>(wert));
-    return buffer;
+// A number right-aligned in a field of the width, as "%9d" writes it.
+std::string zahl(int breite, std::int32_t wert) {
+    std::string text;
+    AppendPaddedInt(text, wert, breite, ' ');
+    return text;
 }
 
 } // namespace
@@ -317,9 +316,9 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
                                        TimeToStr(f->BuchZeit.GetWert()),
                                        f->Programm.GetWert(),
                                        f->Vorfall.GetWert(),
-                                       zahl("%9d", f->SatzAnzahl.GetWert()),
-                                       zahl("%9d", f->GesLaenge.GetWert()),
-                                       zahl("%6d", f->ProzessId.GetWert()),
+                                       zahl(9, f->SatzAnzahl.GetWert()),
+                                       zahl(9, f->GesLaenge.GetWert()),
+                                       zahl(6, f->ProzessId.GetWert()),
                                        DateToStr(f->StartDatum.GetWert()),
                                        TimeToStr(f->StartZeit.GetWert()),
                                        DateToStr(f->EndeDatum.GetWert()),

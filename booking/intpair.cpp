@@ -1,6 +1,6 @@
 #include "booking/intpair.h"
 
-#include <cstdio>
+#include "host/datetime.h"
 
 namespace infemora {
 
@@ -9,13 +9,12 @@ std::string qvr_TIntPair2String(const TIntPair& p) {
 }
 
 std::string qvr_TIntPair2String_Ext(const TIntPair& p, const std::string& separator, bool zeroPad) {
-    if (!zeroPad)
-        return std::to_string(p.R) + separator + std::to_string(p.L);
-    char r[16];
-    char l[16];
-    std::snprintf(r, sizeof r, "%04d", static_cast<int>(p.R));
-    std::snprintf(l, sizeof l, "%09d", static_cast<int>(p.L));
-    return std::string(r) + separator + l;
+    std::string text;
+    text.reserve(separator.size() + 16);
+    AppendPaddedInt(text, p.R, zeroPad ? 4 : 0, '0');
+    text += separator;
+    AppendPaddedInt(text, p.L, zeroPad ? 9 : 0, '0');
+    return text;
 }
 
 } // namespace infemora

@@ -102,15 +102,23 @@ void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::s
 // ---- the list of lines ----
 
 namespace {
-// Bookings handed to the writer at a time, and how many such batches may wait: enough to keep
-// both threads busy, little enough that memory stays flat however many bookings are exported.
+// Bookings handed over at a time, and how many such batches may wait: enough to keep the
+// threads busy, little enough that memory stays flat however many bookings are exported.
 constexpr std::size_t kBuchungenJeAbgabe = 64;
 constexpr std::size_t kWartendeAbgaben = 8;
+// Unpacking and formatting cost about twice what reading the booking file costs.
+constexpr std::size_t kSchreiber = 2;
 } // namespace
 
 TPKPFExportZeilen::TPKPFExportZeilen(ReplacingFileWriter& datei) : datei_(datei) {
     sammlung_.reserve(kBuchungenJeAbgabe);
-    schreiber_ = std::thread([this] { schreiben(); });
+    try {
+        for (std::size_t i = 0; i < kSchreiber; ++i)
+            schreiber_.emplace_back([this] { schreiben(); });
+    } catch (...) {
+        anhalten();
+        throw;
+    }
 }
 
 TPKPFExportZeilen::~TPKPFExportZeilen() {
@@ -123,8 +131,9 @@ void TPKPFExportZeilen::anhalten() noexcept {
         ende_ = true;
     }
     geaendert_.notify_all();
-    if (schreiber_.joinable())
-        schreiber_.join();
+    for (std::thread& t : schreiber_)
+        if (t.joinable())
+            t.join();
 }
 
 void TPKPFExportZeilen::Anfuegen(const TPKPFExportWerte& felder) {
@@ -154,7 +163,7 @@ void TPKPFExportZeilen::abgeben() {
     geaendert_.wait(lock, [this] { return warteschlange_.size() < kWartendeAbgaben || fehler_ || ende_; });
     // After a failed write the rest is dropped; Abschliessen reports the failure.
     if (!fehler_)
-        warteschlange_.push_back(std::move(sammlung_));
+        warteschlange_.push_back(Abgabe{abgegeben_++, std::move(sammlung_)});
     lock.unlock();
     geaendert_.notify_all();
     sammlung_ = {};
@@ -163,31 +172,45 @@ void TPKPFExportZeilen::abgeben() {
 
 void TPKPFExportZeilen::schreiben() {
     TPKPF_Blob_Arr saetze;
+    std::string text;
     for (;;) {
-        std::vector<Eintrag> abgabe;
+        Abgabe abgabe;
         {
             std::unique_lock lock(mutex_);
-            geaendert_.wait(lock, [this] { return !warteschlange_.empty() || ende_; });
-            if (warteschlange_.empty())
+            geaendert_.wait(lock, [this] { return !warteschlange_.empty() || ende_ || fehler_; });
+            if (warteschlange_.empty() || fehler_)
                 return;
             abgabe = std::move(warteschlange_.front());
             warteschlange_.pop_front();
         }
         geaendert_.notify_all();
         try {
-            for (const Eintrag& e : abgabe) {
-                std::string& puffer = datei_.Buffer();
-                puffer += e.zeile;
+            text.clear();
+            for (const Eintrag& e : abgabe.eintraege) {
+                text += e.zeile;
                 if (e.mitSaetzen) {
                     PKPFSaetzeAusBlob(saetze, e.blob);
                     for (const TPKPF_Blob_Rec& s : saetze)
-                        PKPFExportSatzAnhaengen(puffer, s.Kennung, s.WRDON, s.Beschreibung);
+                        PKPFExportSatzAnhaengen(text, s.Kennung, s.WRDON, s.Beschreibung);
                 }
-                datei_.BufferFilled();
             }
+            {
+                // Batches are formatted side by side but written one after the other, in order.
+                std::unique_lock lock(mutex_);
+                geaendert_.wait(lock, [&] { return geschrieben_ == abgabe.nr || fehler_; });
+                if (fehler_)
+                    return;
+            }
+            datei_.Write(text);
+            {
+                std::lock_guard lock(mutex_);
+                ++geschrieben_;
+            }
+            geaendert_.notify_all();
         } catch (...) {
             std::lock_guard lock(mutex_);
-            fehler_ = std::current_exception();
+            if (!fehler_)
+                fehler_ = std::current_exception();
             warteschlange_.clear();
             geaendert_.notify_all();
             return;

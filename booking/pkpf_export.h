@@ -30,8 +30,9 @@ void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::s
                              std::string_view beschreibung);
 
 // The list of lines an export writes. Lines go to the export file as they are added, so a large
-// export never holds its lines in memory; a booking's blob is unpacked, read and written by a
-// writer thread while the caller reads the next bookings from the booking file.
+// export never holds its lines in memory. Bookings are handed over in batches to two writer
+// threads, which unpack and format them while the caller reads the next bookings from the
+// booking file; the batches reach the file in the order they were added.
 class TPKPFExportZeilen {
 public:
     explicit TPKPFExportZeilen(ReplacingFileWriter& datei);
@@ -53,6 +54,10 @@ private:
         std::string blob;
         bool mitSaetzen = false;
     };
+    struct Abgabe {
+        std::size_t nr = 0;
+        std::vector<Eintrag> eintraege;
+    };
     void aufnehmen(const TPKPFExportWerte& felder, std::string blob, bool mitSaetzen);
     void abgeben();
     void schreiben();
@@ -64,10 +69,12 @@ private:
 
     std::mutex mutex_;
     std::condition_variable geaendert_;
-    std::deque<std::vector<Eintrag>> warteschlange_;
+    std::deque<Abgabe> warteschlange_;
+    std::size_t abgegeben_ = 0;   // batches handed over
+    std::size_t geschrieben_ = 0; // batches in the file: the next one to write has this number
     bool ende_ = false;
     std::exception_ptr fehler_;
-    std::thread schreiber_;
+    std::vector<std::thread> schreiber_;
 };
 
 } // namespace infemora

@@ -184,6 +184,7 @@ void TVKT_DBFile::LeseblockBeenden() noexcept {
 void TVKT_DBFile::Close() {
     LeseblockBeenden();
     positionAufgeben();
+    keyAnweisungen_.clear();
     anweisungen_.clear();
     db_.close();
     schemaGeprueft_ = false;
@@ -317,14 +318,17 @@ void TVKT_DBFile::Get_equal() {
         throw EPkpfError("Für das Lesen nach Schlüssel ist kein Schlüssel gewählt.");
     // The blob comes along: a key read is followed by reading the record lines, and both then
     // stem from the same state of the file.
-    std::string sql = "SELECT " + spaltenListe() + ", " + blobSpalte_ + " FROM " + tabelle_ + " WHERE ";
     std::vector<SqlWert> werte;
-    bool erste = true;
-    for (const TDatenFeld* f : it->second) {
-        sql += (erste ? "" : " AND ") + f->schluesselBedingung(werte);
-        erste = false;
-    }
-    SqliteStmt& stmt = anweisung(sql);
+    std::string bedingung;
+    for (const TDatenFeld* f : it->second)
+        bedingung += (bedingung.empty() ? "" : " AND ") + f->schluesselBedingung(werte);
+    // An export reads thousands of bookings by key; the statement is looked up once per key.
+    SqliteStmt*& gemerkt = keyAnweisungen_[key_];
+    if (!gemerkt)
+        gemerkt = &anweisung("SELECT " + spaltenListe() + ", " + blobSpalte_ + " FROM " + tabelle_ +
+                             " WHERE " + bedingung);
+    SqliteStmt& stmt = *gemerkt;
+    stmt.reset();
     stmt.bindAll(werte);
     if (!stmt.step()) {
         stmt.reset();

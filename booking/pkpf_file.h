@@ -201,6 +201,7 @@ private:
 
     SqliteDb db_; // declared before the statements, so that they go first
     std::map<std::string, SqliteStmt> anweisungen_;
+    std::map<TDBKeyNr, SqliteStmt*> keyAnweisungen_; // Get_equal's statement of each key, in anweisungen_
     SqliteStmt* scan_ = nullptr;
     const SqliteStmt* zeile_ = nullptr; // statement standing on the current record while scanning
     std::uint64_t stand_ = 1;           // grows whenever the file moves

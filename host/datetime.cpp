@@ -16,7 +16,9 @@ namespace {
 std::atomic<std::int64_t> g_frozenClock{0};
 LocaleFormats g_formats;
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -67,12 +69,7 @@ std::string_view trim(std::string_view s) {
 }
 
 void pad(std::string& out, int value, int width) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (value < 0)
-        out += '-';
-    for (int i = static_cast<int>(digits.size()); i < width; ++i)
-        out += '0';
-    out += digits;
+    AppendPaddedInt(out, value, width, '0');
 }
 
 // Reads the numbers of a date or time text in the order the format names them.
@@ -120,16 +117,28 @@ bool parseByFormat(std::string_view text, std::string_view format, Fields& f) {
             return false;
         int v = std::stoi(std::string(groups[g]));
         switch (order[g]) {
-        case 'd': f.day = v; break;
-        case 'M': f.month = v; break;
+        case 'd':
+            f.day = v;
+            break;
+        case 'M':
+            f.month = v;
+            break;
         case 'y':
             f.year = v;
             f.yearDigits = static_cast<int>(groups[g].size());
             break;
-        case 'H': f.hour = v; break;
-        case 'm': f.minute = v; break;
-        case 's': f.second = v; break;
-        case 'z': f.msec = v; break;
+        case 'H':
+            f.hour = v;
+            break;
+        case 'm':
+            f.minute = v;
+            break;
+        case 's':
+            f.second = v;
+            break;
+        case 'z':
+            f.msec = v;
+            break;
         }
     }
     return true;
@@ -138,7 +147,8 @@ bool parseByFormat(std::string_view text, std::string_view format, Fields& f) {
 } // namespace
 
 bool IsValidDate(int year, int month, int day) {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month);
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= daysInMonth(year, month);
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
@@ -157,7 +167,8 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& out) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+        msec > 999)
         return false;
     out = TDateTime(((hour * 60LL + minute) * 60 + second) * 1000 + msec);
     return true;
@@ -166,8 +177,8 @@ bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& out) {
 TDateTime EncodeTime(int hour, int minute, int second, int msec) {
     TDateTime r;
     if (!TryEncodeTime(hour, minute, second, msec, r))
-        throw EConvertError("Ungültige Uhrzeit: " + std::to_string(hour) + ":" + std::to_string(minute) + ":" +
-                            std::to_string(second));
+        throw EConvertError("Ungültige Uhrzeit: " + std::to_string(hour) + ":" + std::to_string(minute) +
+                            ":" + std::to_string(second));
     return r;
 }
 
@@ -205,6 +216,28 @@ TDateTime JJJJMMTT2Date(std::string_view digits) {
     return r;
 }
 
+void AppendPaddedInt(std::string& out, long long value, int width, char fill) {
+    char digits[24];
+    int n = 0;
+    // Through unsigned, so that the smallest value has a magnitude too.
+    unsigned long long rest =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    const int length = n + (value < 0 ? 1 : 0);
+    const std::size_t padding = width > length ? static_cast<std::size_t>(width - length) : 0;
+    if (fill != '0')
+        out.append(padding, fill);
+    if (value < 0)
+        out += '-';
+    if (fill == '0')
+        out.append(padding, '0');
+    while (n > 0)
+        out += digits[--n];
+}
+
 bool TryStrToInt(std::string_view text, long long& out) {
     text = trim(text);
     bool neg = false;
@@ -239,7 +272,8 @@ TDateTime FromUnixTime(std::int64_t secs, std::int64_t nanos) {
     std::tm local{};
     localtime_r(&t, &local);
     TDateTime d = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return TDateTime(d.ms + ((local.tm_hour * 60LL + local.tm_min) * 60 + local.tm_sec) * 1000 + nanos / 1000000);
+    return TDateTime(d.ms + ((local.tm_hour * 60LL + local.tm_min) * 60 + local.tm_sec) * 1000 +
+                     nanos / 1000000);
 }
 
 TDateTime qvr_Now() {
@@ -251,14 +285,21 @@ TDateTime qvr_Now() {
     return FromUnixTime(ns / 1000000000, ns % 1000000000);
 }
 
-TDateTime qvr_SyncTime() { return qvr_Now(); }
-TDateTime Today() { return qvr_Now().dateOnly(); }
-void SetClockForTesting(TDateTime fixed) { g_frozenClock.store(fixed.ms); }
+TDateTime qvr_SyncTime() {
+    return qvr_Now();
+}
+TDateTime Today() {
+    return qvr_Now().dateOnly();
+}
+void SetClockForTesting(TDateTime fixed) {
+    g_frozenClock.store(fixed.ms);
+}
 
 std::string FormatDateTime(std::string_view f, TDateTime dt) {
     DateParts d = DecodeDate(dt);
     TimeParts t = DecodeTime(dt);
     std::string out;
+    out.reserve(f.size() + 8);
     for (size_t i = 0; i < f.size();) {
         char c = f[i];
         size_t n = 1;
@@ -271,26 +312,48 @@ std::string FormatDateTime(std::string_view f, TDateTime dt) {
             else
                 pad(out, d.year % 100, 2);
             break;
-        case 'M': pad(out, d.month, n >= 2 ? 2 : 1); break;
-        case 'd': pad(out, d.day, n >= 2 ? 2 : 1); break;
+        case 'M':
+            pad(out, d.month, n >= 2 ? 2 : 1);
+            break;
+        case 'd':
+            pad(out, d.day, n >= 2 ? 2 : 1);
+            break;
         case 'H':
-        case 'h': pad(out, t.hour, n >= 2 ? 2 : 1); break;
+        case 'h':
+            pad(out, t.hour, n >= 2 ? 2 : 1);
+            break;
         case 'm':
-        case 'n': pad(out, t.minute, n >= 2 ? 2 : 1); break;
-        case 's': pad(out, t.second, n >= 2 ? 2 : 1); break;
-        case 'z': pad(out, t.msec, 3); break;
-        default: out.append(n, c); break;
+        case 'n':
+            pad(out, t.minute, n >= 2 ? 2 : 1);
+            break;
+        case 's':
+            pad(out, t.second, n >= 2 ? 2 : 1);
+            break;
+        case 'z':
+            pad(out, t.msec, 3);
+            break;
+        default:
+            out.append(n, c);
+            break;
         }
         i += n;
     }
     return out;
 }
 
-const LocaleFormats& Formats() { return g_formats; }
-void SetFormats(const LocaleFormats& formats) { g_formats = formats; }
+const LocaleFormats& Formats() {
+    return g_formats;
+}
+void SetFormats(const LocaleFormats& formats) {
+    g_formats = formats;
+}
 
-std::string DateToStr(TDateTime dt) { return FormatDateTime(g_formats.shortDate, dt); }
-std::string TimeToStr(TDateTime dt) { return FormatDateTime(g_formats.longTime, dt); }
+std::string DateToStr(TDateTime dt) {
+    return FormatDateTime(g_formats.shortDate, dt);
+}
+std::string TimeToStr(TDateTime dt) {
+    return FormatDateTime(g_formats.longTime, dt);
+}
 std::string DateTimeToStr(TDateTime dt) {
     if (dt.timeMs() == 0)
         return DateToStr(dt);

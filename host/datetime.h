@@ -21,7 +21,9 @@ struct TDateTime {
 
     constexpr bool isZero() const { return ms == 0; }
     // Whole days since 30.12.1899 (floor, also for dates before it).
-    constexpr std::int64_t day() const { return ms >= 0 ? ms / MsPerDay : -((-ms + MsPerDay - 1) / MsPerDay); }
+    constexpr std::int64_t day() const {
+        return ms >= 0 ? ms / MsPerDay : -((-ms + MsPerDay - 1) / MsPerDay);
+    }
     constexpr std::int64_t timeMs() const { return ms - day() * MsPerDay; }
     constexpr TDateTime dateOnly() const { return TDateTime(day() * MsPerDay); }
     constexpr TDateTime addDays(std::int64_t n) const { return TDateTime(ms + n * MsPerDay); }
@@ -51,6 +53,9 @@ bool TryJJJJMMTT2Date(std::string_view digits, TDateTime& out);
 // sign, decimal digits; anything else is no number.
 bool TryStrToInt(std::string_view text, long long& out);
 int StrToIntDef(std::string_view text, int def);
+// Integer to text as printf's "%0Nd" (fill '0') or "%Nd" (fill ' ') writes it: at least width
+// characters, the sign counted, appended to out.
+void AppendPaddedInt(std::string& out, long long value, int width, char fill);
 
 // Current local date-time, and the time stamp used for export names.
 TDateTime qvr_Now();

@@ -48,6 +48,11 @@ void ReplacingFileWriter::discard() noexcept {
 }
 
 void ReplacingFileWriter::Write(std::string_view bytes) {
+    // Large pieces need no copy through the buffer.
+    if (buffer_.empty() && bytes.size() >= kBufferSize / 4) {
+        writeAll(bytes);
+        return;
+    }
     if (buffer_.size() + bytes.size() > kBufferSize) {
         flushBuffer();
         if (bytes.size() > kBufferSize) {

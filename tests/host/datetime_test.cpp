@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
+#include <random>
+#include <vector>
+
 using namespace infemora;
 
 TEST(DateTime, DayNumbersMatchTheFamilyEpoch) {
@@ -97,6 +102,26 @@ TEST(DateTime, IntegerConversion) {
     EXPECT_TRUE(TryStrToInt("-0000000000000000000000", v));
     EXPECT_EQ(v, 0);
     EXPECT_FALSE(TryStrToInt("1000000000000000000", v));
+}
+
+// The export's fixed-width numbers and booking numbers are written as printf writes them.
+TEST(DateTime, PaddedIntegersMatchPrintf) {
+    std::mt19937_64 zufall(7);
+    std::vector<long long> werte = {0,         1,          -1,      9,       10,        -10,
+                                    999999999, 1000000000, INT_MAX, INT_MIN, LLONG_MAX, LLONG_MIN};
+    for (int i = 0; i < 2000; ++i)
+        werte.push_back(static_cast<long long>(zufall()) >> (zufall() % 63));
+    for (long long wert : werte) {
+        for (int breite : {0, 1, 4, 6, 9, 12, 25}) {
+            for (char fuellung : {'0', ' '}) {
+                char erwartet[64];
+                std::snprintf(erwartet, sizeof erwartet, fuellung == '0' ? "%0*lld" : "%*lld", breite, wert);
+                std::string text = "x";
+                AppendPaddedInt(text, wert, breite, fuellung);
+                ASSERT_EQ(text, std::string("x") + erwartet) << wert << " width " << breite;
+            }
+        }
+    }
 }
 
 TEST(DateTime, FrozenClock) {
