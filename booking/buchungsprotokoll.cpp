@@ -11,43 +11,51 @@ namespace infemora {
 
 // ---- record model ----
 
-void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
-    Clear_PKPF_Blob_Arr(saetze);
+void PKPFSaetzeDurchgehen(std::string_view blob, const TPKPFSatzFunktion& satz) {
+    // The unpacked text and its values stay with the thread: an export reads thousands of blobs.
+    thread_local std::string bytes;
+    thread_local std::vector<std::string_view> werte;
+    TPKPF_Blob_Arr saetze;
+    bool direkt = false;
     try {
-        // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
-        thread_local std::string bytes;
         UnzipBytesInto(bytes, blob);
+        // Without a byte order mark the bytes are already the ANSI text the INI reader takes.
         const bool mitBom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
                             bytes.starts_with("\xFE\xFF");
-        if (!mitBom) {
-            static const std::vector<std::string_view> schluessel = {"Kennung", "WRDON", "Beschreibung"};
-            if (auto werte = TQVRMemIniFile::ReadSectionValuesDirect(bytes, schluessel)) {
-                saetze.resize(werte->size() / 3);
-                for (size_t i = 0; i < saetze.size(); ++i) {
-                    saetze[i].Kennung = std::move((*werte)[3 * i]);
-                    saetze[i].WRDON = std::move((*werte)[3 * i + 1]);
-                    saetze[i].Beschreibung = std::move((*werte)[3 * i + 2]);
-                }
-                return;
-            }
-        }
-        if (!mitBom && bytes.find('\0') != std::string::npos)
-            throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
-        const TQVRMemIniFile ini =
-            mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
-        if (ini.parseError() > 0)
-            throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
-        const std::vector<std::string> abschnitte = ini.ReadSections();
-        saetze.resize(abschnitte.size());
-        for (size_t i = 0; i < abschnitte.size(); ++i) {
-            saetze[i].Kennung = ini.ReadString(abschnitte[i], "Kennung", "");
-            saetze[i].WRDON = ini.ReadString(abschnitte[i], "WRDON", "");
-            saetze[i].Beschreibung = ini.ReadString(abschnitte[i], "Beschreibung", "");
+        static const std::vector<std::string_view> schluessel = {"Kennung", "WRDON", "Beschreibung"};
+        direkt = !mitBom && TQVRMemIniFile::ReadSectionValuesDirect(bytes, schluessel, werte);
+        if (!direkt) {
+            if (!mitBom && bytes.find('\0') != std::string::npos)
+                throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
+            const TQVRMemIniFile ini =
+                mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
+            if (ini.parseError() > 0)
+                throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
+            for (const std::string& abschnitt : ini.ReadSections())
+                saetze.push_back(TPKPF_Blob_Rec{ini.ReadString(abschnitt, "Kennung", ""),
+                                                ini.ReadString(abschnitt, "WRDON", ""),
+                                                ini.ReadString(abschnitt, "Beschreibung", "")});
         }
     } catch (...) {
         // A damaged booking is shown as such; it is no failure of the viewer.
-        saetze.assign(1, TPKPF_Blob_Rec{"defekt", "", ""});
+        satz("defekt", "", "");
+        return;
     }
+    if (direkt) {
+        for (std::size_t i = 0; i + 2 < werte.size(); i += 3)
+            satz(werte[i], werte[i + 1], werte[i + 2]);
+    } else {
+        for (const TPKPF_Blob_Rec& s : saetze)
+            satz(s.Kennung, s.WRDON, s.Beschreibung);
+    }
+}
+
+void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
+    Clear_PKPF_Blob_Arr(saetze);
+    PKPFSaetzeDurchgehen(blob, [&saetze](std::string_view kennung, std::string_view wrdon,
+                                         std::string_view beschreibung) {
+        saetze.push_back(TPKPF_Blob_Rec{std::string(kennung), std::string(wrdon), std::string(beschreibung)});
+    });
 }
 
 void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei) {
@@ -276,14 +284,21 @@ std::string TBuchungsprotokoll::NamenErmitteln(const std::string& verzeichnis) {
         std::string name = "PkpfFileExport_" + std::to_string(Programm().GetRId());
         // A date counts as set from day 1 (31.12.1899) on; 0 is the empty date.
         if (FPKPFDatumVon.ms >= MsPerDay && FPKPFDatumBis.ms >= MsPerDay) {
-            name +=
-                "_" + FormatDateTime("yyMMdd", FPKPFDatumVon) + "-" + FormatDateTime("yyMMdd", FPKPFDatumBis);
+            name += '_';
+            name += FormatDateTime("yyMMdd", FPKPFDatumVon);
+            name += '-';
+            name += FormatDateTime("yyMMdd", FPKPFDatumBis);
         } else if (IntPairDefined(FPKPFBuchungsNrVon)) {
-            name += "_" + qvr_TIntPair2String(FPKPFBuchungsNrVon);
-            if (IntPairDefined(FPKPFBuchungsNrBis))
-                name += "-" + qvr_TIntPair2String(FPKPFBuchungsNrBis);
+            name += '_';
+            name += qvr_TIntPair2String(FPKPFBuchungsNrVon);
+            if (IntPairDefined(FPKPFBuchungsNrBis)) {
+                name += '-';
+                name += qvr_TIntPair2String(FPKPFBuchungsNrBis);
+            }
         }
-        name += "_" + FormatDateTime("yyMMddHHnnss", qvr_SyncTime()) + ".csv";
+        name += '_';
+        name += FormatDateTime("yyMMddHHnnss", qvr_SyncTime());
+        name += ".csv";
         return ConcatPathNames(verzeichnis, name);
     } catch (...) {
         RegisterCurrentException("NamenErmitteln");

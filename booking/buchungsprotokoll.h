@@ -30,6 +30,10 @@ void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei);
 // The record lines of a compressed blob; "defekt" when it cannot be unpacked or is no INI text.
 // Touches nothing but its arguments, so the export can read blobs beside the key reads.
 void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob);
+// The same line by line: satz(kennung, wrdon, beschreibung) for each record line, the texts valid
+// only during the call. Nothing is handed on before the whole blob was read.
+using TPKPFSatzFunktion = std::function<void(std::string_view, std::string_view, std::string_view)>;
+void PKPFSaetzeDurchgehen(std::string_view blob, const TPKPFSatzFunktion& satz);
 // "12-345" with '-' gives (12, 345): the text before the first separator is the first part, the
 // rest the second; a part that is no number counts 0, a text without separator is the second part.
 TIntPair StringToIntPair(const std::string& text, char trenner);

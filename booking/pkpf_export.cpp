@@ -171,8 +171,11 @@ void TPKPFExportZeilen::abgeben() {
 }
 
 void TPKPFExportZeilen::schreiben() {
-    TPKPF_Blob_Arr saetze;
     std::string text;
+    const TPKPFSatzFunktion satzAnhaengen = [&text](std::string_view kennung, std::string_view wrdon,
+                                                    std::string_view beschreibung) {
+        PKPFExportSatzAnhaengen(text, kennung, wrdon, beschreibung);
+    };
     for (;;) {
         Abgabe abgabe;
         {
@@ -188,11 +191,8 @@ void TPKPFExportZeilen::schreiben() {
             text.clear();
             for (const Eintrag& e : abgabe.eintraege) {
                 text += e.zeile;
-                if (e.mitSaetzen) {
-                    PKPFSaetzeAusBlob(saetze, e.blob);
-                    for (const TPKPF_Blob_Rec& s : saetze)
-                        PKPFExportSatzAnhaengen(text, s.Kennung, s.WRDON, s.Beschreibung);
-                }
+                if (e.mitSaetzen)
+                    PKPFSaetzeDurchgehen(e.blob, satzAnhaengen);
             }
             {
                 // Batches are formatted side by side but written one after the other, in order.

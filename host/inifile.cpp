@@ -185,12 +185,15 @@ bool TQVRMemIniFile::parseSimple(std::string_view text) {
     return ok;
 }
 
-std::optional<std::vector<std::string>>
-TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys) {
-    // Sections in order of their first line, each with its keys' first values.
-    std::vector<std::string_view> names;
-    std::vector<std::string> values;
-    std::vector<bool> seen;
+bool TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys,
+                                             std::vector<std::string_view>& values) {
+    values.clear();
+    // Sections in order of their first line, each with its keys' first values. A reader of
+    // thousands of small texts reuses the thread's lists.
+    thread_local std::vector<std::string_view> names;
+    thread_local std::vector<char> seen;
+    names.clear();
+    seen.clear();
     std::size_t current = std::string_view::npos;
     const bool ok = scanSimple(
         text,
@@ -202,7 +205,7 @@ TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector
             if (current == std::string_view::npos) {
                 names.push_back(name);
                 values.resize(values.size() + keys.size());
-                seen.resize(seen.size() + keys.size());
+                seen.resize(seen.size() + keys.size(), 0);
                 current = names.size() - 1;
             }
         },
@@ -214,13 +217,13 @@ TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector
                 const std::size_t at = current * keys.size() + k;
                 if (!seen[at] && equalNoCase(key, keys[k])) {
                     values[at] = value;
-                    seen[at] = true;
+                    seen[at] = 1;
                 }
             }
         });
     if (!ok)
-        return std::nullopt;
-    return values;
+        values.clear();
+    return ok;
 }
 
 void TQVRMemIniFile::parse(const std::string& text) {

@@ -3,7 +3,6 @@
 // case as the program family's settings files are.
 #include "host/textfile.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,9 +23,10 @@ public:
     // For every named section in order, the value of each key (the first, looked up without
     // regard to case; empty when missing), row after row of keys.size() values: what
     // ReadSections and ReadString give, in one pass without building the sections. Only for
-    // text of the usual shape; nullopt when the text needs the full reader.
-    static std::optional<std::vector<std::string>>
-    ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys);
+    // text of the usual shape; false when the text needs the full reader. The values are views
+    // into text.
+    static bool ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys,
+                                        std::vector<std::string_view>& values);
     // Line number of the first line inih could not parse, 0 when all were read.
     int parseError() const { return parseError_; }
 

@@ -112,13 +112,16 @@ TEST(IniFile, DirectReaderAgreesWithInihOnEveryText) {
         direkt += IniProbe::direktLesbar(text);
         // The one-pass reading of chosen keys must give what the sections give.
         const std::vector<std::string_view> schluessel = {"a", "kennung", "Satz"};
-        if (const auto werte = TQVRMemIniFile::ReadSectionValuesDirect(text, schluessel)) {
+        if (std::vector<std::string_view> werte;
+            TQVRMemIniFile::ReadSectionValuesDirect(text, schluessel, werte)) {
             const IniProbe voll = IniProbe::read(text, true);
-            std::vector<std::string> erwartet;
+            std::vector<std::string_view> erwartet;
+            std::vector<std::string> texte;
             for (const std::string& abschnitt : voll.ReadSections())
                 for (const std::string_view k : schluessel)
-                    erwartet.push_back(voll.ReadString(abschnitt, std::string(k), ""));
-            ASSERT_EQ(*werte, erwartet) << "text: " << ::testing::PrintToString(text);
+                    texte.push_back(voll.ReadString(abschnitt, std::string(k), ""));
+            erwartet.assign(texte.begin(), texte.end());
+            ASSERT_EQ(werte, erwartet) << "text: " << ::testing::PrintToString(text);
         } else {
             ASSERT_FALSE(IniProbe::direktLesbar(text));
         }
