@@ -116,17 +116,6 @@ TPKPFSuchErgebnis BuchungSuchen(std::int32_t rNr, std::int32_t lNr,
                          [&zeilen](std::size_t i) -> const std::string& { return zeilen[i].BuchungsNr; });
 }
 
-namespace {
-
-// A number right-aligned in a field of the width, as "%9d" writes it.
-std::string zahl(int breite, std::int32_t wert) {
-    std::string text;
-    AppendPaddedInt(text, wert, breite, ' ');
-    return text;
-}
-
-} // namespace
-
 // ---- the viewer's state ----
 
 TBuchungsprotokoll::~TBuchungsprotokoll() {
@@ -168,12 +157,20 @@ TDateTime PKPFDatumAusFeld(const std::string& text) {
     return EncodeDate(jahr, monat, tag);
 }
 
-bool TBuchungsprotokoll::PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl,
-                                                  std::vector<TPKPFKopfZeile>& zeilen) {
+namespace {
+
+// In mode booking number a selection without cash desk or lower number reads nothing.
+bool auswahlLesbar(const TPKPFAuswahl& auswahl) {
+    return auswahl.modus != TPKPFAnzeigeModus::Buchungsnummer || (auswahl.rNr != 0 && auswahl.lNrVon != 0);
+}
+
+} // namespace
+
+bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
+                                               const std::function<void(Tpkpffile&)>& buchung) {
     try {
-        if (auswahl.modus == TPKPFAnzeigeModus::Buchungsnummer && (auswahl.rNr == 0 || auswahl.lNrVon == 0))
+        if (!auswahlLesbar(auswahl))
             return false;
-        zeilen.clear();
 
         PKPFFile_CiN();
         Tpkpffile* f = FPKPFFile.get();
@@ -224,20 +221,7 @@ bool TBuchungsprotokoll::PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl,
 
         f->Get_first_extMode();
         while (f->Found()) {
-            TPKPFKopfZeile z;
-            z.BuchungsNr = qvr_TIntPair2String_Ext(f->BuchungsNr.GetWert(), "-", false);
-            const TDateTime datum = f->BuchDatum.GetWert();
-            const TDateTime zeit = f->BuchZeit.GetWert();
-            z.DatumZeit = FormatDatumUZeit(datum, zeit);
-            z.DatumZeitSort = datum + zeit;
-            z.Programm = f->Programm.GetWert();
-            z.Vorfall = f->Vorfall.GetWert();
-            z.Benutzer = f->BenutzerName.GetWert();
-            z.SatzAnzahlSort = f->SatzAnzahl.GetWert();
-            z.SatzAnzahl = std::to_string(z.SatzAnzahlSort);
-            z.GesLaengeSort = f->GesLaenge.GetWert();
-            z.GesLaenge = std::to_string(z.GesLaengeSort);
-            zeilen.push_back(std::move(z));
+            buchung(*f);
             f->Get_next_extMode();
         }
     } catch (...) {
@@ -247,6 +231,38 @@ bool TBuchungsprotokoll::PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl,
             FPKPFFile->ExtendedFilterClear();
     }
     return true;
+}
+
+bool TBuchungsprotokoll::PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl,
+                                                  std::vector<TPKPFKopfZeile>& zeilen) {
+    if (!auswahlLesbar(auswahl))
+        return false;
+    zeilen.clear();
+    return PKPFAuswahlDurchgehen(auswahl, [&zeilen](Tpkpffile& f) {
+        TPKPFKopfZeile z;
+        z.BuchungsNr = qvr_TIntPair2String_Ext(f.BuchungsNr.GetWert(), "-", false);
+        const TDateTime datum = f.BuchDatum.GetWert();
+        const TDateTime zeit = f.BuchZeit.GetWert();
+        z.DatumZeit = FormatDatumUZeit(datum, zeit);
+        z.DatumZeitSort = datum + zeit;
+        z.Programm = f.Programm.GetWert();
+        z.Vorfall = f.Vorfall.GetWert();
+        z.Benutzer = f.BenutzerName.GetWert();
+        z.SatzAnzahlSort = f.SatzAnzahl.GetWert();
+        z.SatzAnzahl = std::to_string(z.SatzAnzahlSort);
+        z.GesLaengeSort = f.GesLaenge.GetWert();
+        z.GesLaenge = std::to_string(z.GesLaengeSort);
+        zeilen.push_back(std::move(z));
+    });
+}
+
+bool TBuchungsprotokoll::PKPFBuchungsNummern(const TPKPFAuswahl& auswahl, std::vector<std::string>& nummern) {
+    if (!auswahlLesbar(auswahl))
+        return false;
+    nummern.clear();
+    return PKPFAuswahlDurchgehen(auswahl, [&nummern](Tpkpffile& f) {
+        nummern.push_back(qvr_TIntPair2String_Ext(f.BuchungsNr.GetWert(), "-", false));
+    });
 }
 
 Tpkpffile* TBuchungsprotokoll::BuchungLesen(const TIntPair& nummer) {
@@ -326,26 +342,25 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
         if (zeilen.empty())
             UeberschriftWegschreiben(zeilen);
 
-        const std::string texte[17] = {qvr_TIntPair2String_Ext(f->BuchungsNr.GetWert(), "-", true),
-                                       DateToStr(f->BuchDatum.GetWert()),
-                                       TimeToStr(f->BuchZeit.GetWert()),
-                                       f->Programm.GetWert(),
-                                       f->Vorfall.GetWert(),
-                                       zahl(9, f->SatzAnzahl.GetWert()),
-                                       zahl(9, f->GesLaenge.GetWert()),
-                                       zahl(6, f->ProzessId.GetWert()),
-                                       DateToStr(f->StartDatum.GetWert()),
-                                       TimeToStr(f->StartZeit.GetWert()),
-                                       DateToStr(f->EndeDatum.GetWert()),
-                                       TimeToStr(f->EndeZeit.GetWert()),
-                                       f->Terminal.GetWert(),
-                                       qvr_TIntPair2String_Ext(f->BenutzerId.GetWert(), "-", true),
-                                       f->BenutzerName.GetWert(),
-                                       f->Version.GetWert(),
-                                       DateToStr(f->VersionDatum.GetWert())};
-        TPKPFExportWerte kopf{};
-        for (std::size_t i = 0; i < 17; ++i)
-            kopf[i] = texte[i];
+        // The line is formatted by the list's writers, beside the next key reads.
+        TPKPFExportKopf kopf;
+        kopf.BuchungsNr = f->BuchungsNr.GetWert();
+        kopf.BuchDatum = f->BuchDatum.GetWert();
+        kopf.BuchZeit = f->BuchZeit.GetWert();
+        kopf.Programm = f->Programm.GetWert();
+        kopf.Vorfall = f->Vorfall.GetWert();
+        kopf.SatzAnzahl = f->SatzAnzahl.GetWert();
+        kopf.GesLaenge = f->GesLaenge.GetWert();
+        kopf.ProzessId = f->ProzessId.GetWert();
+        kopf.StartDatum = f->StartDatum.GetWert();
+        kopf.StartZeit = f->StartZeit.GetWert();
+        kopf.EndeDatum = f->EndeDatum.GetWert();
+        kopf.EndeZeit = f->EndeZeit.GetWert();
+        kopf.Terminal = f->Terminal.GetWert();
+        kopf.BenutzerId = f->BenutzerId.GetWert();
+        kopf.BenutzerName = f->BenutzerName.GetWert();
+        kopf.Version = f->Version.GetWert();
+        kopf.VersionDatum = f->VersionDatum.GetWert();
 
         // The record lines are unpacked by the list's writer; a blob that cannot even be read
         // leaves the booking without record lines, as PKPFBlobAuslesen would.
@@ -358,9 +373,9 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
             RegisterCurrentException("PKPFBlobAuslesen");
         }
         if (blobGelesen)
-            zeilen.BuchungAnfuegen(kopf, std::move(blob));
+            zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
         else
-            zeilen.Anfuegen(kopf);
+            zeilen.BuchungAnfuegen(std::move(kopf));
     } catch (...) {
         RegisterCurrentException("BuchungLadenUndWegschreiben");
     }

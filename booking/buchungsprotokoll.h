@@ -123,6 +123,9 @@ public:
     // selection state untouched) when in mode Buchungsnummer the first part or the lower
     // second part is 0. Otherwise true; zeilen holds the rows read before a failure, if any.
     bool PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl, std::vector<TPKPFKopfZeile>& zeilen);
+    // The same selection, only the numbers as the grid shows them: what an export without a grid
+    // needs.
+    bool PKPFBuchungsNummern(const TPKPFAuswahl& auswahl, std::vector<std::string>& nummern);
 
     // The details of the booking whose number cell reads buchungsNrText (none: nullptr); empty
     // details when there is none or it is no longer in the file.
@@ -150,6 +153,9 @@ public:
 private:
     // The key read of one booking; the file positioned on it, or nullptr when there is none.
     Tpkpffile* BuchungLesen(const TIntPair& nummer);
+    // Sets the selection state and hands each booking of the selection to buchung while the file
+    // stands on it; what PKPFAnzeigeAktualisieren promises.
+    bool PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl, const std::function<void(Tpkpffile&)>& buchung);
     int busyTimeoutMs_ = TVKT_DBFile::StandardBusyTimeoutMs;
 };
 

@@ -99,6 +99,41 @@ void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::s
     ziel += "\r\n";
 }
 
+namespace {
+
+// A number right-aligned in a field of the width, as "%9d" writes it.
+std::string zahl(int breite, std::int32_t wert) {
+    std::string text;
+    AppendPaddedInt(text, wert, breite, ' ');
+    return text;
+}
+
+} // namespace
+
+void PKPFExportKopfAnhaengen(std::string& ziel, const TPKPFExportKopf& kopf) {
+    const std::string texte[17] = {qvr_TIntPair2String_Ext(kopf.BuchungsNr, "-", true),
+                                   DateToStr(kopf.BuchDatum),
+                                   TimeToStr(kopf.BuchZeit),
+                                   kopf.Programm,
+                                   kopf.Vorfall,
+                                   zahl(9, kopf.SatzAnzahl),
+                                   zahl(9, kopf.GesLaenge),
+                                   zahl(6, kopf.ProzessId),
+                                   DateToStr(kopf.StartDatum),
+                                   TimeToStr(kopf.StartZeit),
+                                   DateToStr(kopf.EndeDatum),
+                                   TimeToStr(kopf.EndeZeit),
+                                   kopf.Terminal,
+                                   qvr_TIntPair2String_Ext(kopf.BenutzerId, "-", true),
+                                   kopf.BenutzerName,
+                                   kopf.Version,
+                                   DateToStr(kopf.VersionDatum)};
+    TPKPFExportWerte werte{};
+    for (std::size_t i = 0; i < 17; ++i)
+        werte[i] = texte[i];
+    PKPFExportZeileAnhaengen(ziel, werte);
+}
+
 // ---- the list of lines ----
 
 namespace {
@@ -137,19 +172,27 @@ void TPKPFExportZeilen::anhalten() noexcept {
 }
 
 void TPKPFExportZeilen::Anfuegen(const TPKPFExportWerte& felder) {
-    aufnehmen(felder, std::string(), false);
-}
-
-void TPKPFExportZeilen::BuchungAnfuegen(const TPKPFExportWerte& kopf, std::string blob) {
-    aufnehmen(kopf, std::move(blob), true);
-}
-
-void TPKPFExportZeilen::aufnehmen(const TPKPFExportWerte& felder, std::string blob, bool mitSaetzen) {
     Eintrag e;
     e.zeile.reserve(600);
     PKPFExportZeileAnhaengen(e.zeile, felder);
+    aufnehmen(std::move(e));
+}
+
+void TPKPFExportZeilen::BuchungAnfuegen(TPKPFExportKopf kopf) {
+    Eintrag e;
+    e.kopf = std::move(kopf);
+    aufnehmen(std::move(e));
+}
+
+void TPKPFExportZeilen::BuchungAnfuegen(TPKPFExportKopf kopf, std::string blob) {
+    Eintrag e;
+    e.kopf = std::move(kopf);
     e.blob = std::move(blob);
-    e.mitSaetzen = mitSaetzen;
+    e.mitSaetzen = true;
+    aufnehmen(std::move(e));
+}
+
+void TPKPFExportZeilen::aufnehmen(Eintrag e) {
     sammlung_.push_back(std::move(e));
     ++anzahl_;
     if (sammlung_.size() >= kBuchungenJeAbgabe)
@@ -190,7 +233,10 @@ void TPKPFExportZeilen::schreiben() {
         try {
             text.clear();
             for (const Eintrag& e : abgabe.eintraege) {
-                text += e.zeile;
+                if (e.zeile.empty())
+                    PKPFExportKopfAnhaengen(text, e.kopf);
+                else
+                    text += e.zeile;
                 if (e.mitSaetzen)
                     PKPFSaetzeDurchgehen(e.blob, satzAnhaengen);
             }

@@ -1,5 +1,7 @@
 #pragma once
 // The fixed-width export of bookings: the line format and the list of lines an export writes.
+#include "booking/intpair.h"
+#include "host/datetime.h"
 #include "host/replacing_file.h"
 
 #include <array>
@@ -29,6 +31,21 @@ void PKPFExportZeileAnhaengen(std::string& ziel, const TPKPFExportWerte& felder)
 void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::string_view wrdon,
                              std::string_view beschreibung);
 
+// A booking line's values as the booking file holds them; the export's writers format them.
+struct TPKPFExportKopf {
+    TIntPair BuchungsNr = CLeeresIntPair;
+    TDateTime BuchDatum, BuchZeit;
+    std::string Programm, Vorfall;
+    std::int32_t SatzAnzahl = 0, GesLaenge = 0, ProzessId = 0;
+    TDateTime StartDatum, StartZeit, EndeDatum, EndeZeit;
+    std::string Terminal;
+    TIntPair BenutzerId = CLeeresIntPair;
+    std::string BenutzerName, Version;
+    TDateTime VersionDatum;
+};
+// The booking line (columns 18 to 20 empty) and its CR LF appended to ziel.
+void PKPFExportKopfAnhaengen(std::string& ziel, const TPKPFExportKopf& kopf);
+
 // The list of lines an export writes. Lines go to the export file as they are added, so a large
 // export never holds its lines in memory. Bookings are handed over in batches to two writer
 // threads, which unpack and format them while the caller reads the next bookings from the
@@ -42,15 +59,17 @@ public:
 
     bool empty() const { return anzahl_ == 0; }
     void Anfuegen(const TPKPFExportWerte& felder);
-    // A booking line followed by one record line for each record line its compressed blob holds
-    // (one "defekt" line when the blob cannot be read).
-    void BuchungAnfuegen(const TPKPFExportWerte& kopf, std::string blob);
+    // A booking line, followed, when a blob is given, by one record line for each record line
+    // the compressed blob holds (one "defekt" line when the blob cannot be read).
+    void BuchungAnfuegen(TPKPFExportKopf kopf);
+    void BuchungAnfuegen(TPKPFExportKopf kopf, std::string blob);
     // Waits until every line is written to the file; rethrows what made writing fail.
     void Abschliessen();
 
 private:
     struct Eintrag {
-        std::string zeile;
+        std::string zeile; // a line of its own, or empty: the booking line of kopf
+        TPKPFExportKopf kopf;
         std::string blob;
         bool mitSaetzen = false;
     };
@@ -58,7 +77,7 @@ private:
         std::size_t nr = 0;
         std::vector<Eintrag> eintraege;
     };
-    void aufnehmen(const TPKPFExportWerte& felder, std::string blob, bool mitSaetzen);
+    void aufnehmen(Eintrag e);
     void abgeben();
     void schreiben();
     void anhalten() noexcept;

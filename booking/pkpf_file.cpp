@@ -94,13 +94,11 @@ std::string TDatenfeld_Gen<TIntPair>::bedingung(TDBComparisonCode code, std::vec
         return "(" + r + " = ? AND " + l + " = ?)";
     case TDBComparisonCode::GroesserGleich:
     case TDBComparisonCode::KleinerGleich: {
-        // By first part, then second. The leading bound on the first part alone lets SQLite
-        // walk the number index instead of the whole table.
-        const bool ab = code == TDBComparisonCode::GroesserGleich;
-        const std::string weit = ab ? " >= ?" : " <= ?";
-        const std::string streng = ab ? " > ?" : " < ?";
-        werte.insert(werte.end(), {wr, wr, wr, wl});
-        return "(" + r + weit + " AND (" + r + streng + " OR (" + r + " = ? AND " + l + weit + ")))";
+        // By first part, then second: a row value compares just so, and SQLite walks the number
+        // index over exactly the range of a lower and an upper bound.
+        werte.insert(werte.end(), {wr, wl});
+        return "((" + r + ", " + l + ")" + (code == TDBComparisonCode::GroesserGleich ? " >= " : " <= ") +
+               "(?, ?))";
     }
     }
     return std::string(vergleich(code)); // throws for codes that are not offered

@@ -197,12 +197,8 @@ void addExport(CLI::App* bookings, Action& action) {
         action = [sel, dir] {
             const std::size_t before = registeredCount();
             TBuchungsprotokoll protokoll;
-            std::vector<TPKPFKopfZeile> zeilen;
-            protokoll.PKPFAnzeigeAktualisieren(sel->auswahl, zeilen);
             std::vector<std::string> nummern;
-            nummern.reserve(zeilen.size());
-            for (const TPKPFKopfZeile& z : zeilen)
-                nummern.push_back(z.BuchungsNr);
+            protokoll.PKPFBuchungsNummern(sel->auswahl, nummern);
             const std::string datei = protokoll.PKPFExportieren(*dir, nummern);
             if (!datei.empty())
                 std::cout << datei << std::endl;
