@@ -1,6 +1,10 @@
 // Reading a booking's record lines from its compressed blob, intact or not.
 #include "booking_fixture.h"
 
+#include <zlib.h>
+
+#include <random>
+
 using namespace infemora;
 using namespace infemora::booktest;
 
@@ -138,6 +142,52 @@ TEST(Streams, UnzipLeavesTheTargetAtItsStartAndRefusesGarbage) {
 
     TMemoryStream garbage(std::string("\x78\x9C\xFF\xFF\xFF", 5));
     EXPECT_THROW(UnzipStream(target, garbage), EPkpfError);
+}
+
+// Blobs are written with zlib; whatever zlib makes of a blob, intact, cut or with a byte
+// changed, the unpacking makes of it too: the same bytes, or a failure.
+TEST(Streams, UnpackingAgreesWithZlibOnIntactAndDamagedBlobs) {
+    std::mt19937 zufall(11);
+    auto text = [&zufall](std::size_t n) {
+        std::string t(n, ' ');
+        for (char& c : t)
+            c = static_cast<char>("[]=Satz1234 \r\nKennungWRDONBeschreibung\xE4\xFC"[zufall() % 40]);
+        return t;
+    };
+    auto zlib = [](const std::string& blob, std::string& out) {
+        out.assign(1u << 20, '\0');
+        uLongf n = static_cast<uLongf>(out.size());
+        uLong gelesen = static_cast<uLong>(blob.size());
+        const int rc = uncompress2(reinterpret_cast<Bytef*>(out.data()), &n,
+                                   reinterpret_cast<const Bytef*>(blob.data()), &gelesen);
+        out.resize(n);
+        return rc == Z_OK;
+    };
+    // Sizes around the unpacking buffer's steps, and one that it must give back afterwards.
+    for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{700}, std::size_t{65536},
+                          std::size_t{65537}, std::size_t{300000}, std::size_t{3u << 20}, std::size_t{900}}) {
+        const std::string t = text(n);
+        EXPECT_EQ(UnzipBytes(Zip(t)), t) << n;
+        EXPECT_EQ(UnzipBytes(Zip(t) + "danach"), t) << n; // what follows the data is ignored
+    }
+    const std::string blob = Zip(text(2000));
+    std::string erwartet;
+    for (std::size_t laenge = 0; laenge < blob.size(); ++laenge)
+        EXPECT_THROW(UnzipBytes(blob.substr(0, laenge)), EPkpfError) << laenge;
+    int gleich = 0;
+    for (std::size_t i = 0; i < blob.size(); ++i) {
+        for (unsigned bit : {0x01u, 0x10u, 0x80u}) {
+            std::string kaputt = blob;
+            kaputt[i] = static_cast<char>(kaputt[i] ^ bit);
+            if (zlib(kaputt, erwartet)) {
+                EXPECT_EQ(UnzipBytes(kaputt), erwartet) << i;
+                ++gleich;
+            } else {
+                EXPECT_THROW(UnzipBytes(kaputt), EPkpfError) << i << " bit " << bit;
+            }
+        }
+    }
+    EXPECT_LT(gleich, 10); // the checksum catches almost every change
 }
 
 } // namespace
