@@ -71,7 +71,6 @@ void ReplacingFileWriter::flushBuffer() {
 void ReplacingFileWriter::writeAll(std::string_view data) {
     if (fd_ < 0)
         throw EFileError("Datei " + path_ + " ist schon geschlossen.");
-    const off_t start = written_;
     while (!data.empty()) {
         const ssize_t n = ::write(fd_, data.data(), data.size());
         if (n < 0) {
@@ -82,9 +81,8 @@ void ReplacingFileWriter::writeAll(std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(n));
         written_ += n;
     }
-    // Start writing this piece to disk now, so that the flush at the end does not wait for the
-    // whole file; a failure here is reported by that flush.
-    ::sync_file_range(fd_, start, written_ - start, SYNC_FILE_RANGE_WRITE);
+    // A large file goes to disk while it grows, on the flushing thread: the flush at the end then
+    // waits only for the last piece, and the writer spends no time handing pages to the disk.
     if (written_ - syncRequestedAt_ >= kBackgroundSyncStep) {
         if (!sync_)
             sync_ = std::make_unique<BackgroundSync>(fd_, path_);

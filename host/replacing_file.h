@@ -43,7 +43,7 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
     // A large file is flushed in the background every so many bytes.
-    static constexpr off_t kBackgroundSyncStep = 8 << 20;
+    static constexpr off_t kBackgroundSyncStep = 4 << 20;
     void flushBuffer();
     void writeAll(std::string_view data);
     void discard() noexcept;
