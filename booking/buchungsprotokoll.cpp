@@ -48,6 +48,11 @@ void PKPFSaetzeDurchgehen(std::string_view blob, const TPKPFSatzFunktion& satz) 
         for (const TPKPF_Blob_Rec& s : saetze)
             satz(s.Kennung, s.WRDON, s.Beschreibung);
     }
+    // A rare huge blob must not stay with the thread.
+    if (bytes.capacity() > (1u << 20)) {
+        bytes = std::string();
+        werte = std::vector<std::string_view>();
+    }
 }
 
 void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob) {
