@@ -12,6 +12,7 @@ struct TPKPF_Blob_Rec {
     std::string Kennung;      // record identifier
     std::string WRDON;        // record kind code
     std::string Beschreibung; // description
+    bool operator==(const TPKPF_Blob_Rec&) const = default;
 };
 using TPKPF_Blob_Arr = std::vector<TPKPF_Blob_Rec>;
 

@@ -28,23 +28,13 @@ namespace {
     std::abort();
 }
 
-bool GleicheSaetze(const TPKPF_Blob_Arr& a, const TPKPF_Blob_Arr& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t k = 0; k < a.size(); ++k)
-        if (a[k].Kennung != b[k].Kennung || a[k].WRDON != b[k].WRDON ||
-            a[k].Beschreibung != b[k].Beschreibung)
-            return false;
-    return true;
-}
-
 bool Gleich(const TPKPF_Buchung& a, const TPKPF_Buchung& b) {
     return a.BuchungsNr == b.BuchungsNr && a.BuchDatum == b.BuchDatum && a.BuchZeit == b.BuchZeit &&
            a.Programm == b.Programm && a.Vorfall == b.Vorfall && a.SatzAnzahl == b.SatzAnzahl &&
            a.GesLaenge == b.GesLaenge && a.ProzessId == b.ProzessId && a.StartDatum == b.StartDatum &&
            a.StartZeit == b.StartZeit && a.EndeDatum == b.EndeDatum && a.EndeZeit == b.EndeZeit &&
            a.Terminal == b.Terminal && a.BenutzerId == b.BenutzerId && a.BenutzerName == b.BenutzerName &&
-           a.Version == b.Version && a.VersionDatum == b.VersionDatum && GleicheSaetze(a.Saetze, b.Saetze) &&
+           a.Version == b.Version && a.VersionDatum == b.VersionDatum && a.Saetze == b.Saetze &&
            a.Blob == b.Blob;
 }
 
@@ -74,7 +64,7 @@ void WieGelesen(const TPKPF_Buchung& b) {
     } else {
         TPKPF_Blob_Arr saetze;
         PKPFBlobAuslesen(saetze, f);
-        if (!GleicheSaetze(saetze, b.Saetze))
+        if (saetze != b.Saetze)
             Fehler("imported record lines read back otherwise");
     }
 }
