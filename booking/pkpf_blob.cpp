@@ -71,19 +71,27 @@ public:
                 out.assign(puffer_.data(), erzeugt);
                 break;
             }
-            if (rc != LIBDEFLATE_INSUFFICIENT_SPACE)
+            if (rc != LIBDEFLATE_INSUFFICIENT_SPACE) {
+                loslassen();
                 throw EPkpfError("Die Satzdaten der Buchung lassen sich nicht entpacken: die Daten sind "
                                  "beschädigt oder brechen ab.");
-            if (puffer_.size() >= MaxBlobText)
+            }
+            if (puffer_.size() >= MaxBlobText) {
+                loslassen();
                 throw EPkpfError("Die Satzdaten der Buchung sind unplausibel groß.");
+            }
             puffer_.resize(std::min(puffer_.size() * 4, MaxBlobText));
         }
-        // A rare huge blob must not stay with the thread.
+        loslassen();
+    }
+
+private:
+    // A rare huge blob, whole or refused, must not stay with the thread.
+    void loslassen() {
         if (puffer_.size() > kBehalteHoechstens)
             puffer_ = std::vector<char>();
     }
 
-private:
     static constexpr std::size_t kStartGroesse = 64u << 10;
     static constexpr std::size_t kBehalteHoechstens = 1u << 20;
     libdeflate_decompressor* d_;
