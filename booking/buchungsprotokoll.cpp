@@ -172,7 +172,8 @@ bool auswahlLesbar(const TPKPFAuswahl& auswahl) {
 } // namespace
 
 bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
-                                               const std::function<void(Tpkpffile&)>& buchung) {
+                                               const std::function<void(Tpkpffile&)>& buchung,
+                                               bool nurBuchungsNr) {
     try {
         if (!auswahlLesbar(auswahl))
             return false;
@@ -224,6 +225,8 @@ bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
             break;
         }
 
+        if (nurBuchungsNr)
+            f->NurFelderLesen({&f->BuchungsNr});
         f->Get_first_extMode();
         while (f->Found()) {
             buchung(*f);
@@ -265,9 +268,12 @@ bool TBuchungsprotokoll::PKPFBuchungsNummern(const TPKPFAuswahl& auswahl, std::v
     if (!auswahlLesbar(auswahl))
         return false;
     nummern.clear();
-    return PKPFAuswahlDurchgehen(auswahl, [&nummern](Tpkpffile& f) {
-        nummern.push_back(qvr_TIntPair2String_Ext(f.BuchungsNr.GetWert(), "-", false));
-    });
+    return PKPFAuswahlDurchgehen(
+        auswahl,
+        [&nummern](Tpkpffile& f) {
+            nummern.push_back(qvr_TIntPair2String_Ext(f.BuchungsNr.GetWert(), "-", false));
+        },
+        true);
 }
 
 Tpkpffile* TBuchungsprotokoll::BuchungLesen(const TIntPair& nummer) {

@@ -155,7 +155,9 @@ private:
     Tpkpffile* BuchungLesen(const TIntPair& nummer);
     // Sets the selection state and hands each booking of the selection to buchung while the file
     // stands on it; what PKPFAnzeigeAktualisieren promises.
-    bool PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl, const std::function<void(Tpkpffile&)>& buchung);
+    // nurBuchungsNr: the scan reads the booking number alone.
+    bool PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl, const std::function<void(Tpkpffile&)>& buchung,
+                               bool nurBuchungsNr = false);
     int busyTimeoutMs_ = TVKT_DBFile::StandardBusyTimeoutMs;
 };
 

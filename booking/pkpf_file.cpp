@@ -36,7 +36,7 @@ TDatenFeld::TDatenFeld(TVKT_DBFile& owner, std::string name, std::vector<std::st
 
 void TDatenFeld::aktualisieren() const {
     if (owner_.zeile_ && stand_ != owner_.stand_) {
-        lesen(*owner_.zeile_, ersteSpalte_);
+        lesen(*owner_.zeile_, owner_.spalteVon(*this));
         stand_ = owner_.stand_;
     }
 }
@@ -125,6 +125,7 @@ TVKT_DBFile::~TVKT_DBFile() {
 
 void TVKT_DBFile::feldAnmelden(TDatenFeld& feld) {
     spaltenListe_.clear();
+    feld.nr_ = felder_.size();
     feld.ersteSpalte_ = spaltenAnzahl_;
     spaltenAnzahl_ += static_cast<int>(feld.spalten_.size());
     felder_.push_back(&feld);
@@ -211,6 +212,7 @@ void TVKT_DBFile::positionAufgeben() {
 
 void TVKT_DBFile::positionieren(SqliteStmt& stmt) {
     ++stand_;
+    scanEingeschraenkt_ = false;
     blobZuRowid_ = 0;
     blob_.clear();
     zeile_ = &stmt;
@@ -252,6 +254,42 @@ void TVKT_DBFile::ExtendedFilterClear() {
     positionAufgeben();
     bedingungen_.clear();
     letzteBedingung_ = false;
+    nurFelder_.clear();
+}
+
+void TVKT_DBFile::NurFelderLesen(const std::vector<const TDatenFeld*>& felder) {
+    for (const TDatenFeld* f : felder)
+        if (&f->owner_ != this)
+            throw EPkpfError("Das Feld " + f->Name() + " gehört nicht zu dieser Datei.");
+    positionAufgeben();
+    nurFelder_ = felder;
+}
+
+std::string TVKT_DBFile::scanSpaltenListe() {
+    if (nurFelder_.empty())
+        return spaltenListe();
+    scanSpalten_.assign(felder_.size(), -1);
+    std::string liste = "rowid";
+    int spalte = 1;
+    for (const TDatenFeld* f : nurFelder_) {
+        if (scanSpalten_[f->nr_] >= 0)
+            continue;
+        scanSpalten_[f->nr_] = spalte;
+        for (const std::string& s : f->spalten_) {
+            liste += ", " + s;
+            ++spalte;
+        }
+    }
+    return liste;
+}
+
+int TVKT_DBFile::spalteVon(const TDatenFeld& feld) const {
+    if (!scanEingeschraenkt_)
+        return feld.ersteSpalte_;
+    const int spalte = scanSpalten_[feld.nr_];
+    if (spalte < 0)
+        throw EPkpfError("Das Feld " + feld.Name() + " wird bei dieser Auswahl nicht gelesen.");
+    return spalte;
 }
 
 void TVKT_DBFile::ExtendedFilterAdd(const TDatenFeld& feld, TDBComparisonCode code,
@@ -280,7 +318,7 @@ void TVKT_DBFile::SelectKey(TDBKeyNr key) {
 void TVKT_DBFile::Get_first_extMode() {
     bereitZumLesen();
     positionAufgeben();
-    std::string sql = "SELECT " + spaltenListe() + " FROM " + tabelle_;
+    std::string sql = "SELECT " + scanSpaltenListe() + " FROM " + tabelle_;
     std::vector<SqlWert> werte;
     for (size_t i = 0; i < bedingungen_.size(); ++i) {
         sql += (i == 0 ? " WHERE " : " AND ") + bedingungen_[i].sql;
@@ -292,6 +330,7 @@ void TVKT_DBFile::Get_first_extMode() {
     if (stmt.step()) {
         scan_ = &stmt;
         positionieren(stmt);
+        scanEingeschraenkt_ = !nurFelder_.empty();
     } else {
         stmt.reset();
     }
@@ -302,9 +341,11 @@ void TVKT_DBFile::Get_next_extMode() {
         found_ = false;
         return;
     }
-    if (scan_->step())
+    if (scan_->step()) {
+        const bool eingeschraenkt = scanEingeschraenkt_;
         positionieren(*scan_);
-    else
+        scanEingeschraenkt_ = eingeschraenkt;
+    } else
         positionAufgeben(); // ends the read, so that writers are not held up
 }
 

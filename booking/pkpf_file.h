@@ -64,7 +64,8 @@ protected:
 private:
     friend class TVKT_DBFile;
     std::string name_;
-    int ersteSpalte_ = 0;
+    std::size_t nr_ = 0;  // place among the file's fields
+    int ersteSpalte_ = 0; // in a statement over all fields
     mutable std::uint64_t stand_ = 0;
 };
 
@@ -145,6 +146,10 @@ public:
     void ExtendedFilterClear();
     void ExtendedFilterAdd(const TDatenFeld& feld, TDBComparisonCode code, TDBLogicConnection verbindung);
     void SelectKey(TDBKeyNr key);
+    // The scans of this selection read only these fields, which spares the file the rest of
+    // every record; reading another field on such a scan throws. Until the next
+    // ExtendedFilterClear; key reads always read every field.
+    void NurFelderLesen(const std::vector<const TDatenFeld*>& felder);
 
     // Scan over the selected key, delivering the records that meet every condition.
     void Get_first_extMode();
@@ -183,6 +188,8 @@ private:
     void positionieren(SqliteStmt& stmt);
     SqliteStmt& anweisung(const std::string& sql);
     const std::string& spaltenListe() const;
+    std::string scanSpaltenListe();
+    int spalteVon(const TDatenFeld& feld) const;
     std::string schluesselReihenfolge() const;
 
     std::string tabelle_;
@@ -194,6 +201,9 @@ private:
     TDBKeyNr key_ = 0;
     std::vector<Bedingung> bedingungen_;
     bool letzteBedingung_ = false;
+    std::vector<const TDatenFeld*> nurFelder_; // empty: scans read every field
+    std::vector<int> scanSpalten_;             // column of each field in the narrowed scan, -1 if none
+    bool scanEingeschraenkt_ = false;          // the record stands on a narrowed scan
     int busyMs_ = StandardBusyTimeoutMs;
     bool schemaGeprueft_ = false;
     bool leseblock_ = false;

@@ -195,6 +195,46 @@ TEST_F(PkpfFileTest, ScanReadsEachRecordsOwnValues) {
     EXPECT_FALSE(f.Found());
 }
 
+TEST_F(PkpfFileTest, NarrowedScanReadsItsFieldsFromTheirOwnColumnsAndRefusesTheRest) {
+    TPKPF_Buchung a = Buchung({1, 7}, Tag(2024, 1, 2));
+    a.Programm = "EINS";
+    a.Terminal = "T1";
+    TPKPF_Buchung b = Buchung({2, 3}, Tag(2024, 1, 1));
+    b.Programm = "ZWEI";
+    b.Terminal = "T2";
+    Schreiben({a, b});
+    Tpkpffile f;
+    f.OpenNew(-1);
+    f.ExtendedFilterClear();
+    f.SelectKey(KeyListe);
+    // Listed out of the order the file declares them: each must still get its own column.
+    f.NurFelderLesen({&f.Terminal, &f.BuchungsNr});
+    f.Get_first_extMode();
+    ASSERT_TRUE(f.Found());
+    EXPECT_EQ(f.BuchungsNr.GetWert(), (TIntPair{2, 3}));
+    EXPECT_EQ(f.Terminal.GetWert(), "T2");
+    EXPECT_NE(Fehler([&] { (void)f.Programm.GetWert(); }).find("nicht gelesen"), std::string::npos);
+    f.Get_next_extMode();
+    ASSERT_TRUE(f.Found());
+    EXPECT_EQ(f.Terminal.GetWert(), "T1");
+    EXPECT_EQ(f.BuchungsNr.GetWert(), (TIntPair{1, 7}));
+
+    // A key read on the way reads every field again.
+    f.SelectKey(KeyBuchungsNr);
+    f.BuchungsNr.SetKeyWert({2, 3});
+    f.Get_equal();
+    ASSERT_TRUE(f.Found());
+    EXPECT_EQ(f.Programm.GetWert(), "ZWEI");
+
+    // The next selection reads every field unless it narrows again.
+    f.ExtendedFilterClear();
+    f.SelectKey(KeyListe);
+    f.Get_first_extMode();
+    ASSERT_TRUE(f.Found());
+    EXPECT_EQ(f.Programm.GetWert(), "ZWEI");
+    EXPECT_EQ(f.BuchungsNr.GetWert(), (TIntPair{2, 3}));
+}
+
 TEST_F(PkpfFileTest, MissingFileNotADatabaseAndForeignDatabasesAreRefusedInGerman) {
     Tpkpffile f;
     EXPECT_NE(Fehler([&] { f.OpenNew(-1); }).find("ist nicht vorhanden"), std::string::npos);
