@@ -378,7 +378,7 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
         std::string blob;
         bool blobGelesen = false;
         try {
-            blob = std::string(f->CreateBlobStream()->Rest());
+            f->BlobKopieren(blob);
             blobGelesen = true;
         } catch (...) {
             RegisterCurrentException("PKPFBlobAuslesen");

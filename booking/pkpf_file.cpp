@@ -45,7 +45,11 @@ void TDatenFeld::alsAktuellMarkieren() const {
     stand_ = owner_.stand_;
 }
 
-std::string TDatenFeld::schluesselBedingung(std::vector<SqlWert>&) const {
+std::string TDatenFeld::schluesselBedingung() const {
+    throw EPkpfError("Das Feld " + name_ + " ist kein Schlüsselfeld.");
+}
+
+void TDatenFeld::schluesselWerte(std::vector<SqlWert>&) const {
     throw EPkpfError("Das Feld " + name_ + " ist kein Schlüsselfeld.");
 }
 
@@ -60,7 +64,7 @@ std::string TDatenfeld_Gen<std::int32_t>::bedingung(TDBComparisonCode code,
 }
 
 template <> void TDatenfeld_Gen<std::string>::lesen(const SqliteStmt& zeile, int spalte) const {
-    wert_ = Utf8ToWin1252(zeile.columnText(spalte));
+    wert_ = Utf8ToWin1252(zeile.columnTextView(spalte));
 }
 template <>
 std::string TDatenfeld_Gen<std::string>::bedingung(TDBComparisonCode code,
@@ -104,9 +108,13 @@ std::string TDatenfeld_Gen<TIntPair>::bedingung(TDBComparisonCode code, std::vec
     return std::string(vergleich(code)); // throws for codes that are not offered
 }
 
-std::string TIntPairDatenKeyFeld::schluesselBedingung(std::vector<SqlWert>& werte) const {
-    werte.insert(werte.end(), {std::int64_t{keyWert_.R}, std::int64_t{keyWert_.L}});
+std::string TIntPairDatenKeyFeld::schluesselBedingung() const {
     return "(" + spalten_[0] + " = ? AND " + spalten_[1] + " = ?)";
+}
+
+void TIntPairDatenKeyFeld::schluesselWerte(std::vector<SqlWert>& werte) const {
+    werte.emplace_back(std::int64_t{keyWert_.R});
+    werte.emplace_back(std::int64_t{keyWert_.L});
 }
 
 template class TDatenfeld_Gen<std::int32_t>;
@@ -357,15 +365,20 @@ void TVKT_DBFile::Get_equal() {
         throw EPkpfError("Für das Lesen nach Schlüssel ist kein Schlüssel gewählt.");
     // The blob comes along: a key read is followed by reading the record lines, and both then
     // stem from the same state of the file.
-    std::vector<SqlWert> werte;
-    std::string bedingung;
+    // An export reads thousands of bookings by key: the statement is made once per key, and the
+    // list of values keeps its memory.
+    std::vector<SqlWert>& werte = keyWerte_;
+    werte.clear();
     for (const TDatenFeld* f : it->second)
-        bedingung += (bedingung.empty() ? "" : " AND ") + f->schluesselBedingung(werte);
-    // An export reads thousands of bookings by key; the statement is looked up once per key.
+        f->schluesselWerte(werte);
     SqliteStmt*& gemerkt = keyAnweisungen_[key_];
-    if (!gemerkt)
+    if (!gemerkt) {
+        std::string bedingung;
+        for (const TDatenFeld* f : it->second)
+            bedingung += (bedingung.empty() ? "" : " AND ") + f->schluesselBedingung();
         gemerkt = &anweisung("SELECT " + spaltenListe() + ", " + blobSpalte_ + " FROM " + tabelle_ +
                              " WHERE " + bedingung);
+    }
     SqliteStmt& stmt = *gemerkt;
     stmt.reset();
     stmt.bindAll(werte);
@@ -378,27 +391,34 @@ void TVKT_DBFile::Get_equal() {
     // booking must not keep point-of-sale programs from writing.
     for (const TDatenFeld* f : felder_)
         f->aktualisieren();
-    blob_ = stmt.columnBlob(spaltenAnzahl_);
+    blob_.assign(stmt.columnBlobView(spaltenAnzahl_));
     blobZuRowid_ = rowid_;
     stmt.reset();
     zeile_ = nullptr;
 }
 
 std::unique_ptr<TMemoryStream> TVKT_DBFile::CreateBlobStream() {
+    std::string bytes;
+    BlobKopieren(bytes);
+    return std::make_unique<TMemoryStream>(std::move(bytes));
+}
+
+void TVKT_DBFile::BlobKopieren(std::string& bytes) {
     bereitZumLesen();
     if (!found_)
         throw EPkpfError("Es ist keine Buchung ausgewählt, deren Sätze gelesen werden könnten.");
-    if (blobZuRowid_ == rowid_)
-        return std::make_unique<TMemoryStream>(blob_);
+    if (blobZuRowid_ == rowid_) {
+        bytes.assign(blob_);
+        return;
+    }
     SqliteStmt& stmt = anweisung("SELECT " + blobSpalte_ + " FROM " + tabelle_ + " WHERE rowid = ?");
     stmt.bind(1, rowid_);
     if (!stmt.step()) {
         stmt.reset();
         throw EPkpfError("Die Buchung ist nicht mehr in der Buchungsprotokoll-Datei.");
     }
-    auto stream = std::make_unique<TMemoryStream>(stmt.columnBlob(0));
+    bytes.assign(stmt.columnBlobView(0));
     stmt.reset();
-    return stream;
 }
 
 // ---- booking protocol ----

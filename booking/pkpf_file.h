@@ -56,7 +56,9 @@ protected:
     virtual void lesen(const SqliteStmt& zeile, int spalte) const = 0;
     // SQL over this field's columns with '?' for the values it appends.
     virtual std::string bedingung(TDBComparisonCode code, std::vector<SqlWert>& werte) const = 0;
-    virtual std::string schluesselBedingung(std::vector<SqlWert>& werte) const;
+    // A key read's condition over this field's columns, and the values it compares with.
+    virtual std::string schluesselBedingung() const;
+    virtual void schluesselWerte(std::vector<SqlWert>& werte) const;
 
     TVKT_DBFile& owner_;
     std::vector<std::string> spalten_;
@@ -120,7 +122,8 @@ public:
     TIntPair KeyWert() const { return keyWert_; }
 
 protected:
-    std::string schluesselBedingung(std::vector<SqlWert>& werte) const override;
+    std::string schluesselBedingung() const override;
+    void schluesselWerte(std::vector<SqlWert>& werte) const override;
 
 private:
     TIntPair keyWert_{};
@@ -160,6 +163,8 @@ public:
 
     // A new stream over the current record's compressed blob.
     std::unique_ptr<TMemoryStream> CreateBlobStream();
+    // The same bytes copied into bytes, for a reader of thousands of blobs.
+    void BlobKopieren(std::string& bytes);
 
     // Reads between these two share one read of the file: a long series of key reads (an export)
     // takes the file's read lock once instead of for every read. Writers wait while a block is
@@ -200,6 +205,7 @@ private:
     std::map<TDBKeyNr, std::vector<const TDatenFeld*>> keys_;
     TDBKeyNr key_ = 0;
     std::vector<Bedingung> bedingungen_;
+    std::vector<SqlWert> keyWerte_; // of the last key read
     bool letzteBedingung_ = false;
     std::vector<const TDatenFeld*> nurFelder_; // empty: scans read every field
     std::vector<int> scanSpalten_;             // column of each field in the narrowed scan, -1 if none

@@ -31,6 +31,10 @@ void SqliteDb::close() {
 }
 
 SqliteDb SqliteDb::Open(const std::string& path, bool readOnly, bool create, int busyTimeoutMs) {
+    // Nothing asks SQLite how much memory it uses, and counting it takes a global lock at every
+    // allocation. Only possible before SQLite's first use; later the call fails harmlessly.
+    static const bool ohneZaehlung = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    (void)ohneZaehlung;
     SqliteDb db;
     db.path_ = path;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -165,17 +169,25 @@ std::int64_t SqliteStmt::columnInt64(int col) const {
 }
 
 std::string SqliteStmt::columnText(int col) const {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-    if (!text)
-        return {};
-    return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
+    return std::string(columnTextView(col));
 }
 
 std::string SqliteStmt::columnBlob(int col) const {
+    return std::string(columnBlobView(col));
+}
+
+std::string_view SqliteStmt::columnTextView(int col) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    if (!text)
+        return {};
+    return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_, col))};
+}
+
+std::string_view SqliteStmt::columnBlobView(int col) const {
     const void* data = sqlite3_column_blob(stmt_, col);
     if (!data)
         return {};
-    return std::string(static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(stmt_, col)));
+    return {static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(stmt_, col))};
 }
 
 bool SqliteStmt::columnIsNull(int col) const {

@@ -85,6 +85,10 @@ public:
     std::int64_t columnInt64(int col) const;
     std::string columnText(int col) const; // UTF-8 as stored
     std::string columnBlob(int col) const;
+    // The same without a copy, valid until the statement steps, resets or reads the column
+    // another way.
+    std::string_view columnTextView(int col) const;
+    std::string_view columnBlobView(int col) const;
     bool columnIsNull(int col) const;
 
 private:

@@ -7,10 +7,10 @@ namespace infemora {
 namespace {
 
 // 0x80..0x9F; the five holes keep their own value.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -65,6 +65,14 @@ std::string Utf8ToWin1252(std::string_view s) {
     out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
+        // Runs of ASCII, most of every text, are taken whole.
+        size_t ascii = i;
+        while (ascii < s.size() && static_cast<unsigned char>(s[ascii]) < 0x80)
+            ++ascii;
+        out.append(s.data() + i, ascii - i);
+        i = ascii;
+        if (i == s.size())
+            break;
         auto c = static_cast<unsigned char>(s[i]);
         int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
         bool ok = len > 0 && i + len <= s.size();
@@ -96,7 +104,8 @@ std::string Utf16ToWin1252(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
@@ -112,11 +121,16 @@ char UpperChar1252(char ch) {
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
         return static_cast<char>(c - 32);
     switch (c) {
-    case 0x9A: return static_cast<char>(0x8A); // š
-    case 0x9C: return static_cast<char>(0x8C); // œ
-    case 0x9E: return static_cast<char>(0x8E); // ž
-    case 0xFF: return static_cast<char>(0x9F); // ÿ
-    default: return ch;
+    case 0x9A:
+        return static_cast<char>(0x8A); // š
+    case 0x9C:
+        return static_cast<char>(0x8C); // œ
+    case 0x9E:
+        return static_cast<char>(0x8E); // ž
+    case 0xFF:
+        return static_cast<char>(0x9F); // ÿ
+    default:
+        return ch;
     }
 }
 
