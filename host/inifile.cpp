@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cstring>
 #include <ini.h>
-#include <strings.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -110,19 +109,20 @@ bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
         return false;
     if (hasControlBytes(text))
         return false;
-    const char* const anfang = text.data();
-    const std::size_t laenge = text.size();
-    std::size_t pos = 0;
-    while (pos < laenge) {
+    // One pass over each line's bytes finds its end and its first '=' or ':'; record blobs are
+    // short lines, where searching twice per line cost more than the reading.
+    const char* p = text.data();
+    const char* const ende = p + text.size();
+    while (p < ende) {
+        const char* const beginn = p;
+        const char* trenner = nullptr;
         // A line ends at LF, CR LF or a lone CR.
-        const void* lf = std::memchr(anfang + pos, '\n', laenge - pos);
-        std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - anfang) : laenge;
-        if (const void* cr = std::memchr(anfang + pos, '\r', end - pos))
-            end = static_cast<std::size_t>(static_cast<const char*>(cr) - anfang);
-        std::string_view line = trimBlanks(text.substr(pos, end - pos));
-        pos = end;
-        if (pos < laenge)
-            pos += text.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
+        for (; p < ende && *p != '\n' && *p != '\r'; ++p)
+            if (!trenner && (*p == '=' || *p == ':'))
+                trenner = p;
+        std::string_view line = trimBlanks(std::string_view(beginn, static_cast<std::size_t>(p - beginn)));
+        if (p < ende)
+            p += (*p == '\r' && p + 1 < ende && p[1] == '\n') ? 2 : 1;
         if (line.empty())
             continue;
         if (line.front() == ';' || line.front() == '#') {
@@ -140,9 +140,8 @@ bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
             onSection(name.substr(0, name.size() - 1));
             continue;
         }
-        std::size_t sep = 0;
-        while (sep < line.size() && line[sep] != '=' && line[sep] != ':')
-            ++sep;
+        // Trimming took blanks only, so the separator found before stands in the line.
+        const std::size_t sep = trenner ? static_cast<std::size_t>(trenner - line.data()) : line.size();
         if (sep == line.size() || sep == 0 || sep > 150)
             return false;
         const std::string_view key = trimBlanks(line.substr(0, sep));
@@ -153,8 +152,18 @@ bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
     return true;
 }
 
+// Names and keys are compared with ASCII letters folded, as in the C locale, whatever locale the
+// program runs in: the window and the command line must find the same sections.
 bool equalNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y && ((x | 0x20) != (y | 0x20) || (x | 0x20) < 'a' || (x | 0x20) > 'z'))
+            return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -66,6 +66,25 @@ struct IniProbe : TQVRMemIniFile {
 
 } // namespace
 
+TEST(IniFile, OnlyAsciiLettersMatchWithoutRegardToCase) {
+    // '@' and '`', '[' and '{', Ä and ä (Windows-1252) differ by the case bit but are no pair
+    // of ASCII letters; the direct reader and inih's path must both keep them apart.
+    const std::string text = "[Satz@]\r\na=1\r\n[Satz`]\r\na=2\r\n[\xC4]\r\na=3\r\n[\xE4]\r\na=4\r\n"
+                             "[sATZ@]\r\nA=5\r\nk{=6\r\n";
+    for (const bool nurInih : {false, true}) {
+        const IniProbe ini = IniProbe::read(text, nurInih);
+        EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Satz@", "Satz`", "\xC4", "\xE4"}));
+        EXPECT_EQ(ini.ReadString("SATZ@", "A", "-"), "1");
+        EXPECT_EQ(ini.ReadString("satz`", "a", "-"), "2");
+        EXPECT_EQ(ini.ReadString("\xE4", "a", "-"), "4");
+        EXPECT_EQ(ini.ReadString("Satz@", "K{", "-"), "6");
+        EXPECT_EQ(ini.ReadString("Satz@", "k[", "-"), "-");
+    }
+    std::vector<std::string_view> werte;
+    ASSERT_TRUE(TQVRMemIniFile::ReadSectionValuesDirect(text, {"A", "K{"}, werte));
+    EXPECT_EQ(werte, (std::vector<std::string_view>{"1", "6", "2", "", "3", "", "4", ""}));
+}
+
 // The direct reader must see every text exactly as inih after the pre-pass does; texts are built
 // from the characters that steer either reader.
 TEST(IniFile, DirectReaderAgreesWithInihOnEveryText) {
