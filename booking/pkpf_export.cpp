@@ -143,6 +143,9 @@ constexpr std::size_t kBuchungenJeAbgabe = 64;
 constexpr std::size_t kWartendeAbgaben = 8;
 // Unpacking and formatting cost about twice what reading the booking file costs.
 constexpr std::size_t kSchreiber = 2;
+// A thread that is this many batches ahead of the file waits: memory stays bounded while a slow
+// batch holds up the writing.
+constexpr std::size_t kFertigVoraus = 4;
 } // namespace
 
 TPKPFExportZeilen::TPKPFExportZeilen(ReplacingFileWriter& datei) : datei_(datei) {
@@ -240,24 +243,41 @@ void TPKPFExportZeilen::schreiben() {
                 if (e.mitSaetzen)
                     PKPFSaetzeDurchgehen(e.blob, satzAnhaengen);
             }
-            {
-                // Batches are formatted side by side but written one after the other, in order.
-                std::unique_lock lock(mutex_);
-                geaendert_.wait(lock, [&] { return geschrieben_ == abgabe.nr || fehler_; });
-                if (fehler_)
-                    return;
+            std::unique_lock lock(mutex_);
+            // The batch due next is with the other thread (batches are taken in order), which
+            // never waits here; so this wait always ends.
+            geaendert_.wait(lock, [&] { return abgabe.nr < geschrieben_ + kFertigVoraus || fehler_; });
+            if (fehler_)
+                return;
+            fertig_.emplace(abgabe.nr, std::move(text));
+            text = std::string();
+            if (!frei_.empty()) {
+                text = std::move(frei_.back());
+                frei_.pop_back();
             }
-            datei_.Write(text);
-            {
-                std::lock_guard lock(mutex_);
+            if (schreibend_)
+                continue;
+            schreibend_ = true;
+            for (auto naechste = fertig_.find(geschrieben_); naechste != fertig_.end() && !fehler_;
+                 naechste = fertig_.find(geschrieben_)) {
+                std::string stueck = std::move(naechste->second);
+                fertig_.erase(naechste);
+                lock.unlock();
+                datei_.Write(stueck);
+                stueck.clear();
+                lock.lock();
                 ++geschrieben_;
+                frei_.push_back(std::move(stueck));
+                geaendert_.notify_all();
             }
-            geaendert_.notify_all();
+            schreibend_ = false;
         } catch (...) {
             std::lock_guard lock(mutex_);
             if (!fehler_)
                 fehler_ = std::current_exception();
             warteschlange_.clear();
+            fertig_.clear();
+            schreibend_ = false;
             geaendert_.notify_all();
             return;
         }
@@ -269,6 +289,9 @@ void TPKPFExportZeilen::Abschliessen() {
     anhalten();
     if (fehler_)
         std::rethrow_exception(fehler_);
+    if (geschrieben_ != abgegeben_)
+        throw EFileError("Die Exportdatei ist unvollständig: " + std::to_string(abgegeben_ - geschrieben_) +
+                         " Teile wurden nicht geschrieben.");
 }
 
 } // namespace infemora

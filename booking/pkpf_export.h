@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <deque>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -49,7 +50,9 @@ void PKPFExportKopfAnhaengen(std::string& ziel, const TPKPFExportKopf& kopf);
 // The list of lines an export writes. Lines go to the export file as they are added, so a large
 // export never holds its lines in memory. Bookings are handed over in batches to two writer
 // threads, which unpack and format them while the caller reads the next bookings from the
-// booking file; the batches reach the file in the order they were added.
+// booking file; the batches reach the file in the order they were added. A batch formatted
+// before the one ahead of it waits, formatted, for its turn while its thread goes on with the
+// next; whichever thread finishes the batch due next writes it and those waiting behind it.
 class TPKPFExportZeilen {
 public:
     explicit TPKPFExportZeilen(ReplacingFileWriter& datei);
@@ -89,8 +92,11 @@ private:
     std::mutex mutex_;
     std::condition_variable geaendert_;
     std::deque<Abgabe> warteschlange_;
-    std::size_t abgegeben_ = 0;   // batches handed over
-    std::size_t geschrieben_ = 0; // batches in the file: the next one to write has this number
+    std::size_t abgegeben_ = 0;                 // batches handed over
+    std::size_t geschrieben_ = 0;               // batches in the file: the next one to write has this number
+    std::map<std::size_t, std::string> fertig_; // formatted batches waiting for their turn
+    std::vector<std::string> frei_;             // buffers of written batches, for reuse
+    bool schreibend_ = false;                   // a thread is writing batches to the file
     bool ende_ = false;
     std::exception_ptr fehler_;
     std::vector<std::thread> schreiber_;

@@ -1,6 +1,9 @@
 // The fixed-width export: file name, lines, and what happens with bookings that are gone.
 #include "booking_fixture.h"
 #include "host/fileutil.h"
+#include "host/replacing_file.h"
+
+#include <cstdio>
 
 using namespace infemora;
 using namespace infemora::booktest;
@@ -202,6 +205,57 @@ TEST_F(ExportTest, ALargeExportKeepsTheGridOrderAndReleasesTheFile) {
 
     // A point-of-sale program writes while the viewer keeps the file open.
     EXPECT_NO_THROW(Schreiben({Buchung({4, 1}, Tag(2024, 5, 2))}));
+}
+
+// A batch that takes long to format holds up the file but not the other writer: the batches
+// behind it wait, formatted, for their turn, and everything reaches the file in the order it
+// was added, however far the quick batches run ahead.
+TEST_F(ExportTest, SlowBatchesHoldUpOnlyTheFileAndTheOrderStands) {
+    auto blobMit = [](std::size_t anzahl) {
+        TPKPF_Blob_Arr saetze;
+        for (std::size_t i = 0; i < anzahl; ++i)
+            saetze.push_back({"K" + std::to_string(i), "RW", std::string(200, 'x')});
+        TMemoryStream text(PkpfSaetzeAlsIniText(saetze));
+        TMemoryStream gepackt;
+        ZipStream(gepackt, text);
+        return std::string(gepackt.Rest());
+    };
+    const std::string langsam = blobMit(3000);
+    const std::string schnell = blobMit(1);
+    constexpr std::int32_t kBuchungen = 64 * 40;
+    auto istLangsam = [](std::int32_t n) { return (n - 1) % (64 * 7) == 0; };
+    const std::string pfad = site.statemp() + "/zeilen.csv";
+    {
+        ReplacingFileWriter datei(pfad);
+        TPKPFExportZeilen zeilen(datei);
+        for (std::int32_t n = 1; n <= kBuchungen; ++n) {
+            TPKPFExportKopf kopf;
+            kopf.BuchungsNr = {7, n};
+            zeilen.BuchungAnfuegen(kopf, istLangsam(n) ? langsam : schnell);
+        }
+        zeilen.Abschliessen();
+        datei.Commit();
+    }
+    const Lines lines = SplitLines(site.readFile(pfad));
+    std::int32_t erwartet = 0;
+    std::size_t saetze = 0;
+    auto buchungPruefen = [&] {
+        if (erwartet > 0)
+            EXPECT_EQ(saetze, istLangsam(erwartet) ? 3000u : 1u) << erwartet;
+    };
+    for (const std::string& zeile : lines) {
+        if (zeile.starts_with("0007-")) {
+            buchungPruefen();
+            char kopf[32];
+            std::snprintf(kopf, sizeof kopf, "0007-%09d ;", static_cast<int>(++erwartet));
+            ASSERT_TRUE(zeile.starts_with(kopf)) << zeile.substr(0, 20);
+            saetze = 0;
+        } else {
+            ++saetze;
+        }
+    }
+    buchungPruefen();
+    EXPECT_EQ(erwartet, kBuchungen);
 }
 
 } // namespace
