@@ -2,8 +2,11 @@
 
 #include "host/errors.h"
 
+#include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <ini.h>
 
@@ -71,30 +74,70 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
     return out;
 }
 
-// NUL, \x01, \v, \f and the other bytes below CR except tab and LF: inih reads them other than
-// the direct reader would. Checked sixteen bytes at a time, as every record blob passes here.
-bool hasControlBytes(std::string_view text) {
+// Marks, one bit per byte, where lines end (LF, CR) and where '=' or ':' stand; false when the text
+// holds NUL, \x01, \v, \f or another byte below CR except tab and LF, which inih reads other than
+// the direct reader would. One pass, sixteen bytes at a time: every record blob passes here, and
+// its lines are short, so finding each line's end and separator by itself cost more than this.
+bool markieren(std::string_view text, std::vector<std::uint64_t>& enden,
+               std::vector<std::uint64_t>& trenner) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
+    enden.assign((n + 63) / 64, 0);
+    trenner.assign((n + 63) / 64, 0);
     std::size_t i = 0;
 #if defined(__SSE2__)
     const __m128i below = _mm_set1_epi8(0x0C);
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i gleich = _mm_set1_epi8('=');
+    const __m128i doppelpunkt = _mm_set1_epi8(':');
     __m128i found = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, below), v);
-        found = _mm_or_si128(
-            found, _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)), low));
+        const __m128i isLf = _mm_cmpeq_epi8(v, lf);
+        found = _mm_or_si128(found, _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), isLf), low));
+        const auto e =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(isLf, _mm_cmpeq_epi8(v, cr))));
+        const auto t = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, gleich), _mm_cmpeq_epi8(v, doppelpunkt))));
+        enden[i / 64] |= std::uint64_t{e} << (i % 64);
+        trenner[i / 64] |= std::uint64_t{t} << (i % 64);
     }
     if (_mm_movemask_epi8(found) != 0)
-        return true;
+        return false;
 #endif
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
         if (p[i] < 0x0D && p[i] != '\t' && p[i] != '\n')
+            return false;
+        if (p[i] == '\n' || p[i] == '\r')
+            enden[i / 64] |= std::uint64_t{1} << (i % 64);
+        if (p[i] == '=' || p[i] == ':')
+            trenner[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+    return true;
+}
+
+// Whether a or b stands in the short text; a plain loop, where the library searches the set of
+// characters once for every byte.
+bool enthaelt(std::string_view text, char a, char b) {
+    for (const char c : text)
+        if (c == a || c == b)
             return true;
     return false;
+}
+
+// The first marked position in [von, bis), or bis.
+std::size_t naechsteMarke(const std::vector<std::uint64_t>& marken, std::size_t von, std::size_t bis) {
+    while (von < bis) {
+        const std::size_t wort = von / 64;
+        const std::uint64_t bits = marken[wort] & (~std::uint64_t{0} << (von % 64));
+        if (bits != 0)
+            return std::min(bis, wort * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+        von = (wort + 1) * 64;
+    }
+    return bis;
 }
 
 // The shape the program family writes (trimmed "[name]" lines and "key=value" lines between
@@ -107,22 +150,21 @@ template <class OnSection, class OnKey>
 bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
     if (text.find("\xEF\xBB\xBF") != std::string_view::npos)
         return false;
-    if (hasControlBytes(text))
+    thread_local std::vector<std::uint64_t> enden;
+    thread_local std::vector<std::uint64_t> trenner;
+    if (!markieren(text, enden, trenner))
         return false;
-    // One pass over each line's bytes finds its end and its first '=' or ':'; record blobs are
-    // short lines, where searching twice per line cost more than the reading.
-    const char* p = text.data();
-    const char* const ende = p + text.size();
-    while (p < ende) {
-        const char* const beginn = p;
-        const char* trenner = nullptr;
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    while (pos < n) {
         // A line ends at LF, CR LF or a lone CR.
-        for (; p < ende && *p != '\n' && *p != '\r'; ++p)
-            if (!trenner && (*p == '=' || *p == ':'))
-                trenner = p;
-        std::string_view line = trimBlanks(std::string_view(beginn, static_cast<std::size_t>(p - beginn)));
-        if (p < ende)
-            p += (*p == '\r' && p + 1 < ende && p[1] == '\n') ? 2 : 1;
+        const std::size_t ende = naechsteMarke(enden, pos, n);
+        const std::size_t sepPos = naechsteMarke(trenner, pos, ende);
+        const char* const trennzeichen = sepPos < ende ? text.data() + sepPos : nullptr;
+        std::string_view line = trimBlanks(text.substr(pos, ende - pos));
+        pos = ende;
+        if (pos < n)
+            pos += (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n') ? 2 : 1;
         if (line.empty())
             continue;
         if (line.front() == ';' || line.front() == '#') {
@@ -135,17 +177,18 @@ bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
             // inih keeps 49 characters of a section name and ends it at an inline comment.
             const std::string_view name = line.substr(1, line.size() - 1);
             if (line.size() < 3 || line.back() != ']' || name.size() - 1 > 49 ||
-                name.substr(0, name.size() - 1).find_first_of("];") != std::string_view::npos)
+                enthaelt(name.substr(0, name.size() - 1), ']', ';'))
                 return false;
             onSection(name.substr(0, name.size() - 1));
             continue;
         }
         // Trimming took blanks only, so the separator found before stands in the line.
-        const std::size_t sep = trenner ? static_cast<std::size_t>(trenner - line.data()) : line.size();
+        const std::size_t sep =
+            trennzeichen ? static_cast<std::size_t>(trennzeichen - line.data()) : line.size();
         if (sep == line.size() || sep == 0 || sep > 150)
             return false;
         const std::string_view key = trimBlanks(line.substr(0, sep));
-        if (key.empty() || key.find(';') != std::string_view::npos)
+        if (key.empty() || enthaelt(key, ';', ';'))
             return false;
         onKey(key, trimBlanks(line.substr(sep + 1)));
     }
