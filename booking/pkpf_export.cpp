@@ -168,7 +168,9 @@ void TPKPFExportZeilen::anhalten() noexcept {
         std::lock_guard lock(mutex_);
         ende_ = true;
     }
-    geaendert_.notify_all();
+    platzFrei_.notify_all();
+    arbeit_.notify_all();
+    geschriebenCv_.notify_all();
     for (std::thread& t : schreiber_)
         if (t.joinable())
             t.join();
@@ -206,12 +208,12 @@ void TPKPFExportZeilen::abgeben() {
     if (sammlung_.empty())
         return;
     std::unique_lock lock(mutex_);
-    geaendert_.wait(lock, [this] { return warteschlange_.size() < kWartendeAbgaben || fehler_ || ende_; });
+    platzFrei_.wait(lock, [this] { return warteschlange_.size() < kWartendeAbgaben || fehler_ || ende_; });
     // After a failed write the rest is dropped; Abschliessen reports the failure.
     if (!fehler_)
         warteschlange_.push_back(Abgabe{abgegeben_++, std::move(sammlung_)});
     lock.unlock();
-    geaendert_.notify_all();
+    arbeit_.notify_one();
     sammlung_ = {};
     sammlung_.reserve(kBuchungenJeAbgabe);
 }
@@ -226,13 +228,13 @@ void TPKPFExportZeilen::schreiben() {
         Abgabe abgabe;
         {
             std::unique_lock lock(mutex_);
-            geaendert_.wait(lock, [this] { return !warteschlange_.empty() || ende_ || fehler_; });
+            arbeit_.wait(lock, [this] { return !warteschlange_.empty() || ende_ || fehler_; });
             if (warteschlange_.empty() || fehler_)
                 return;
             abgabe = std::move(warteschlange_.front());
             warteschlange_.pop_front();
         }
-        geaendert_.notify_all();
+        platzFrei_.notify_one();
         try {
             text.clear();
             for (const Eintrag& e : abgabe.eintraege) {
@@ -246,7 +248,7 @@ void TPKPFExportZeilen::schreiben() {
             std::unique_lock lock(mutex_);
             // The batch due next is with the other thread (batches are taken in order), which
             // never waits here; so this wait always ends.
-            geaendert_.wait(lock, [&] { return abgabe.nr < geschrieben_ + kFertigVoraus || fehler_; });
+            geschriebenCv_.wait(lock, [&] { return abgabe.nr < geschrieben_ + kFertigVoraus || fehler_; });
             if (fehler_)
                 return;
             fertig_.emplace(abgabe.nr, std::move(text));
@@ -268,7 +270,7 @@ void TPKPFExportZeilen::schreiben() {
                 lock.lock();
                 ++geschrieben_;
                 frei_.push_back(std::move(stueck));
-                geaendert_.notify_all();
+                geschriebenCv_.notify_all();
             }
             schreibend_ = false;
         } catch (...) {
@@ -278,7 +280,9 @@ void TPKPFExportZeilen::schreiben() {
             warteschlange_.clear();
             fertig_.clear();
             schreibend_ = false;
-            geaendert_.notify_all();
+            platzFrei_.notify_all();
+            arbeit_.notify_all();
+            geschriebenCv_.notify_all();
             return;
         }
     }

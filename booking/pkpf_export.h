@@ -90,7 +90,9 @@ private:
     std::vector<Eintrag> sammlung_;
 
     std::mutex mutex_;
-    std::condition_variable geaendert_;
+    std::condition_variable platzFrei_;     // the caller waits for room in the queue
+    std::condition_variable arbeit_;        // writers wait for a batch
+    std::condition_variable geschriebenCv_; // writers far ahead wait for the file to catch up
     std::deque<Abgabe> warteschlange_;
     std::size_t abgegeben_ = 0;                 // batches handed over
     std::size_t geschrieben_ = 0;               // batches in the file: the next one to write has this number

@@ -217,15 +217,18 @@ TDateTime JJJJMMTT2Date(std::string_view digits) {
 }
 
 void AppendPaddedInt(std::string& out, long long value, int width, char fill) {
+    // Digits from the back of the buffer, then appended at once.
     char digits[24];
-    int n = 0;
+    char* const ende = digits + sizeof digits;
+    char* p = ende;
     // Through unsigned, so that the smallest value has a magnitude too.
     unsigned long long rest =
         value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     do {
-        digits[n++] = static_cast<char>('0' + rest % 10);
+        *--p = static_cast<char>('0' + rest % 10);
         rest /= 10;
     } while (rest != 0);
+    const int n = static_cast<int>(ende - p);
     const int length = n + (value < 0 ? 1 : 0);
     const std::size_t padding = width > length ? static_cast<std::size_t>(width - length) : 0;
     if (fill != '0')
@@ -234,8 +237,7 @@ void AppendPaddedInt(std::string& out, long long value, int width, char fill) {
         out += '-';
     if (fill == '0')
         out.append(padding, '0');
-    while (n > 0)
-        out += digits[--n];
+    out.append(p, static_cast<std::size_t>(n));
 }
 
 bool TryStrToInt(std::string_view text, long long& out) {
