@@ -29,7 +29,7 @@ void BackgroundSync::run() {
         // Requests that came in meanwhile are served by this one flush.
         done = requested_;
         lock.unlock();
-        const bool ok = SyncDescriptor(fd_, path_);
+        const bool ok = WriteBackDescriptor(fd_, path_);
         const int err = errno;
         lock.lock();
         if (!ok && error_ == 0)

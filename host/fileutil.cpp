@@ -157,6 +157,16 @@ bool SyncDescriptor(int fd, const std::string& path) {
     return ::fsync(fd) == 0;
 }
 
+bool WriteBackDescriptor(int fd, const std::string& path) {
+    if (int e = injectedFault(FileStep::Sync, path, fd)) {
+        errno = e;
+        return false;
+    }
+    return ::sync_file_range(fd, 0, 0,
+                             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                 SYNC_FILE_RANGE_WAIT_AFTER) == 0;
+}
+
 bool CloseDescriptor(int fd, const std::string& path) {
     const int e = injectedFault(FileStep::Close, path, fd);
     if (::close(fd) != 0)

@@ -45,6 +45,11 @@ void SetFileFaultHookForTesting(FileFaultHook hook); // an empty hook ends it
 
 // fsync of a descriptor written for path; false with errno set.
 bool SyncDescriptor(int fd, const std::string& path);
+// Writes what was written to the descriptor so far to disk and waits for it, without the flush
+// of the disk's cache and of the file's size and times that fsync adds: a flush on the way, which
+// a final SyncDescriptor completes. False with errno set; the kernel reports a failed write once,
+// here or at the next flush, whichever asks first. A test sees it as FileStep::Sync.
+bool WriteBackDescriptor(int fd, const std::string& path);
 // Closes the descriptor (it is gone afterwards in any case); false with errno set, as some file
 // systems only report at closing that the data did not fit.
 bool CloseDescriptor(int fd, const std::string& path);
