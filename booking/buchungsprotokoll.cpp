@@ -7,6 +7,8 @@
 #include "host/messages.h"
 #include "host/program.h"
 
+#include <utility>
+
 namespace infemora {
 
 // ---- record model ----
@@ -171,6 +173,48 @@ bool auswahlLesbar(const TPKPFAuswahl& auswahl) {
 
 } // namespace
 
+void TBuchungsprotokoll::auswahlEinstellen(const TPKPFAuswahl& auswahl, Tpkpffile& f) {
+    FPKPFDatumVon = TDateTime();
+    FPKPFDatumBis = TDateTime();
+    FPKPFBuchungsNrVon = CLeeresIntPair;
+    FPKPFBuchungsNrBis = CLeeresIntPair;
+
+    auto datumsBedingungen = [&] {
+        f.BuchDatum.SetWert(FPKPFDatumVon);
+        f.ExtendedFilterAdd(f.BuchDatum, TDBComparisonCode::GroesserGleich, TDBLogicConnection::Und);
+        f.BuchDatum.SetWert(FPKPFDatumBis);
+        f.ExtendedFilterAdd(f.BuchDatum, TDBComparisonCode::KleinerGleich, TDBLogicConnection::Letzte);
+    };
+    switch (auswahl.modus) {
+    case TPKPFAnzeigeModus::LetzteTage: {
+        const int tage = StrToIntDef(auswahl.letzteTage, 30);
+        FPKPFDatumVon = Today().addDays(-tage);
+        FPKPFDatumBis = Today();
+        datumsBedingungen();
+        break;
+    }
+    case TPKPFAnzeigeModus::VonBis:
+        FPKPFDatumVon = PKPFDatumAusFeld(auswahl.von);
+        FPKPFDatumBis = PKPFDatumAusFeld(auswahl.bis);
+        datumsBedingungen();
+        break;
+    case TPKPFAnzeigeModus::Buchungsnummer:
+        FPKPFBuchungsNrVon = TIntPair{auswahl.rNr, auswahl.lNrVon};
+        if (auswahl.lNrBis != 0)
+            FPKPFBuchungsNrBis = TIntPair{auswahl.rNr, auswahl.lNrBis};
+        if (!IntPairDefined(FPKPFBuchungsNrBis)) {
+            f.BuchungsNr.SetWert(FPKPFBuchungsNrVon);
+            f.ExtendedFilterAdd(f.BuchungsNr, TDBComparisonCode::Gleich, TDBLogicConnection::Letzte);
+        } else {
+            f.BuchungsNr.SetWert(FPKPFBuchungsNrVon);
+            f.ExtendedFilterAdd(f.BuchungsNr, TDBComparisonCode::GroesserGleich, TDBLogicConnection::Und);
+            f.BuchungsNr.SetWert(FPKPFBuchungsNrBis);
+            f.ExtendedFilterAdd(f.BuchungsNr, TDBComparisonCode::KleinerGleich, TDBLogicConnection::Letzte);
+        }
+        break;
+    }
+}
+
 bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
                                                const std::function<void(Tpkpffile&)>& buchung,
                                                bool nurBuchungsNr) {
@@ -183,47 +227,7 @@ bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
         f->ExtendedFilterClear();
         f->SelectKey(KeyListe);
 
-        FPKPFDatumVon = TDateTime();
-        FPKPFDatumBis = TDateTime();
-        FPKPFBuchungsNrVon = CLeeresIntPair;
-        FPKPFBuchungsNrBis = CLeeresIntPair;
-
-        auto datumsBedingungen = [&] {
-            f->BuchDatum.SetWert(FPKPFDatumVon);
-            f->ExtendedFilterAdd(f->BuchDatum, TDBComparisonCode::GroesserGleich, TDBLogicConnection::Und);
-            f->BuchDatum.SetWert(FPKPFDatumBis);
-            f->ExtendedFilterAdd(f->BuchDatum, TDBComparisonCode::KleinerGleich, TDBLogicConnection::Letzte);
-        };
-        switch (auswahl.modus) {
-        case TPKPFAnzeigeModus::LetzteTage: {
-            const int tage = StrToIntDef(auswahl.letzteTage, 30);
-            FPKPFDatumVon = Today().addDays(-tage);
-            FPKPFDatumBis = Today();
-            datumsBedingungen();
-            break;
-        }
-        case TPKPFAnzeigeModus::VonBis:
-            FPKPFDatumVon = PKPFDatumAusFeld(auswahl.von);
-            FPKPFDatumBis = PKPFDatumAusFeld(auswahl.bis);
-            datumsBedingungen();
-            break;
-        case TPKPFAnzeigeModus::Buchungsnummer:
-            FPKPFBuchungsNrVon = TIntPair{auswahl.rNr, auswahl.lNrVon};
-            if (auswahl.lNrBis != 0)
-                FPKPFBuchungsNrBis = TIntPair{auswahl.rNr, auswahl.lNrBis};
-            if (!IntPairDefined(FPKPFBuchungsNrBis)) {
-                f->BuchungsNr.SetWert(FPKPFBuchungsNrVon);
-                f->ExtendedFilterAdd(f->BuchungsNr, TDBComparisonCode::Gleich, TDBLogicConnection::Letzte);
-            } else {
-                f->BuchungsNr.SetWert(FPKPFBuchungsNrVon);
-                f->ExtendedFilterAdd(f->BuchungsNr, TDBComparisonCode::GroesserGleich,
-                                     TDBLogicConnection::Und);
-                f->BuchungsNr.SetWert(FPKPFBuchungsNrBis);
-                f->ExtendedFilterAdd(f->BuchungsNr, TDBComparisonCode::KleinerGleich,
-                                     TDBLogicConnection::Letzte);
-            }
-            break;
-        }
+        auswahlEinstellen(auswahl, *f);
 
         if (nurBuchungsNr)
             f->NurFelderLesen({&f->BuchungsNr});
@@ -345,6 +349,37 @@ void TBuchungsprotokoll::UeberschriftWegschreiben(TPKPFExportZeilen& zeilen) {
     }
 }
 
+namespace {
+
+// The values of the booking line of the record the file stands on.
+TPKPFExportKopf exportKopf(const Tpkpffile& f) {
+    TPKPFExportKopf kopf;
+    kopf.BuchungsNr = f.BuchungsNr.GetWert();
+    kopf.BuchDatum = f.BuchDatum.GetWert();
+    kopf.BuchZeit = f.BuchZeit.GetWert();
+    kopf.Programm = f.Programm.GetWert();
+    kopf.Vorfall = f.Vorfall.GetWert();
+    kopf.SatzAnzahl = f.SatzAnzahl.GetWert();
+    kopf.GesLaenge = f.GesLaenge.GetWert();
+    kopf.ProzessId = f.ProzessId.GetWert();
+    kopf.StartDatum = f.StartDatum.GetWert();
+    kopf.StartZeit = f.StartZeit.GetWert();
+    kopf.EndeDatum = f.EndeDatum.GetWert();
+    kopf.EndeZeit = f.EndeZeit.GetWert();
+    kopf.Terminal = f.Terminal.GetWert();
+    kopf.BenutzerId = f.BenutzerId.GetWert();
+    kopf.BenutzerName = f.BenutzerName.GetWert();
+    kopf.Version = f.Version.GetWert();
+    kopf.VersionDatum = f.VersionDatum.GetWert();
+    return kopf;
+}
+
+// Bookings read for an export at a time: each read block is over within a few milliseconds, so
+// point-of-sale programs writing meanwhile wait no longer than that.
+constexpr std::size_t kBuchungenJeLeseblock = 64;
+
+} // namespace
+
 void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
     try {
         Tpkpffile* f = BuchungLesen(nummer);
@@ -354,24 +389,7 @@ void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, 
             UeberschriftWegschreiben(zeilen);
 
         // The line is formatted by the list's writers, beside the next key reads.
-        TPKPFExportKopf kopf;
-        kopf.BuchungsNr = f->BuchungsNr.GetWert();
-        kopf.BuchDatum = f->BuchDatum.GetWert();
-        kopf.BuchZeit = f->BuchZeit.GetWert();
-        kopf.Programm = f->Programm.GetWert();
-        kopf.Vorfall = f->Vorfall.GetWert();
-        kopf.SatzAnzahl = f->SatzAnzahl.GetWert();
-        kopf.GesLaenge = f->GesLaenge.GetWert();
-        kopf.ProzessId = f->ProzessId.GetWert();
-        kopf.StartDatum = f->StartDatum.GetWert();
-        kopf.StartZeit = f->StartZeit.GetWert();
-        kopf.EndeDatum = f->EndeDatum.GetWert();
-        kopf.EndeZeit = f->EndeZeit.GetWert();
-        kopf.Terminal = f->Terminal.GetWert();
-        kopf.BenutzerId = f->BenutzerId.GetWert();
-        kopf.BenutzerName = f->BenutzerName.GetWert();
-        kopf.Version = f->Version.GetWert();
-        kopf.VersionDatum = f->VersionDatum.GetWert();
+        TPKPFExportKopf kopf = exportKopf(*f);
 
         // The record lines are unpacked by the list's writer; a blob that cannot even be read
         // leaves the booking without record lines, as PKPFBlobAuslesen would.
@@ -403,9 +421,7 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
                             [](std::string_view ziel) { return ziel.starts_with("PkpfFileExport_"); });
         ReplacingFileWriter ziel(datei);
         TPKPFExportZeilen zeilen(ziel);
-        // Bookings are read in blocks that share one read lock; each block is over within a few
-        // milliseconds, so point-of-sale programs writing meanwhile wait no longer than that.
-        constexpr std::size_t kBuchungenJeLeseblock = 64;
+        // Bookings are read in blocks that share one read lock.
         struct Leseblock {
             Tpkpffile* f = nullptr;
             void neu(Tpkpffile* datei) {
@@ -441,6 +457,77 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
     } catch (...) {
         RegisterCurrentException("TfrmParallel.btnPkpfSaveFileClick");
         return {};
+    }
+}
+
+std::string TBuchungsprotokoll::PKPFAuswahlExportieren(const std::string& verzeichnis,
+                                                       const TPKPFAuswahl& auswahl) {
+    if (std::optional<std::string> datei = auswahlDirektExportieren(verzeichnis, auswahl))
+        return *datei;
+    std::vector<std::string> nummern;
+    PKPFBuchungsNummern(auswahl, nummern);
+    return PKPFExportieren(verzeichnis, nummern);
+}
+
+std::optional<std::string> TBuchungsprotokoll::auswahlDirektExportieren(const std::string& verzeichnis,
+                                                                        const TPKPFAuswahl& auswahl) {
+    // The grid lists a selection by booking time, then number. A date range is read in that
+    // order off the listing index; a number range of one cash desk off the number index, which
+    // gives the same order as long as its bookings were booked in number order. Checked on the
+    // way: at the first booking out of time order the file is given up, and the export goes the
+    // way the grid's export goes.
+    try {
+        if (!auswahlLesbar(auswahl))
+            return std::nullopt;
+        PKPFFile_CiN();
+        Tpkpffile* f = FPKPFFile.get();
+        if (!f || !f->IsOpen())
+            return std::nullopt;
+        const bool nachNummer = auswahl.modus == TPKPFAnzeigeModus::Buchungsnummer;
+        f->ExtendedFilterClear();
+        f->SelectKey(nachNummer ? KeyBuchungsNr : KeyListe);
+        auswahlEinstellen(auswahl, *f);
+        f->BlockweiseMitBlobLesen(kBuchungenJeLeseblock);
+
+        std::string datei = NamenErmitteln(verzeichnis);
+        if (datei.empty())
+            return std::nullopt;
+        RemoveLeftoverTemps(ExtractFilePath(datei),
+                            [](std::string_view ziel) { return ziel.starts_with("PkpfFileExport_"); });
+        ReplacingFileWriter ziel(datei);
+        TPKPFExportZeilen zeilen(ziel);
+        TDateTime vorherDatum;
+        TDateTime vorherZeit;
+        bool erste = true;
+        for (f->Get_first_extMode(); f->Found(); f->Get_next_extMode()) {
+            TPKPFExportKopf kopf = exportKopf(*f);
+            if (nachNummer && !erste &&
+                std::pair(kopf.BuchDatum.ms, kopf.BuchZeit.ms) < std::pair(vorherDatum.ms, vorherZeit.ms)) {
+                f->ExtendedFilterClear();
+                return std::nullopt;
+            }
+            if (erste) {
+                const TPKPFExportFelder& titel = PKPFExportTitel();
+                TPKPFExportWerte werte;
+                for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
+                    werte[i] = titel[i];
+                zeilen.Anfuegen(werte);
+                erste = false;
+            }
+            vorherDatum = kopf.BuchDatum;
+            vorherZeit = kopf.BuchZeit;
+            std::string blob;
+            f->BlobKopieren(blob);
+            zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
+        }
+        zeilen.Abschliessen();
+        ziel.Commit();
+        Info().ShowMeldung(Programm().programId(), 1001);
+        return datei;
+    } catch (...) {
+        if (FPKPFFile)
+            FPKPFFile->ExtendedFilterClear();
+        return std::nullopt;
     }
 }
 

@@ -141,6 +141,9 @@ public:
     // the directory and shows message 1001. Returns the file written, empty after a failure.
     std::string PKPFExportieren(const std::string& verzeichnis,
                                 const std::vector<std::string>& buchungsNrTexte);
+    // An export without a grid: the bookings of the selection in the order the grid lists them
+    // after loading, the same file as PKPFBuchungsNummern and PKPFExportieren give.
+    std::string PKPFAuswahlExportieren(const std::string& verzeichnis, const TPKPFAuswahl& auswahl);
 
     // The window's teardown: closes and frees the booking file (failures registered with the
     // flag false, as everything in the teardown).
@@ -155,6 +158,13 @@ private:
     Tpkpffile* BuchungLesen(const TIntPair& nummer);
     // Sets the selection state and hands each booking of the selection to buchung while the file
     // stands on it; what PKPFAnzeigeAktualisieren promises.
+    // The selection state and the file's conditions for the selection.
+    void auswahlEinstellen(const TPKPFAuswahl& auswahl, Tpkpffile& f);
+    // An export of the selection read straight off an index in the grid's order, without the
+    // selection read first: nullopt, with nothing registered and no file, where that does not
+    // fit (a number range booked out of time order, a failure on the way).
+    std::optional<std::string> auswahlDirektExportieren(const std::string& verzeichnis,
+                                                        const TPKPFAuswahl& auswahl);
     // nurBuchungsNr: the scan reads the booking number alone.
     bool PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl, const std::function<void(Tpkpffile&)>& buchung,
                                bool nurBuchungsNr = false);

@@ -226,6 +226,16 @@ void TVKT_DBFile::positionieren(SqliteStmt& stmt) {
     zeile_ = &stmt;
     rowid_ = stmt.columnInt64(0);
     found_ = true;
+    if (blockGroesse_ > 0 && &stmt == scan_) {
+        ++imBlock_;
+        // The blob comes with the record; the key is where the next block goes on.
+        blob_.assign(stmt.columnBlobView(spaltenAnzahl_));
+        blobZuRowid_ = rowid_;
+        letzterSchluessel_.clear();
+        for (const TDatenFeld* f : keys_.at(key_))
+            for (std::size_t i = 0; i < f->spalten_.size(); ++i)
+                letzterSchluessel_.emplace_back(stmt.columnInt64(f->ersteSpalte_ + static_cast<int>(i)));
+    }
 }
 
 SqliteStmt& TVKT_DBFile::anweisung(const std::string& sql) {
@@ -263,6 +273,13 @@ void TVKT_DBFile::ExtendedFilterClear() {
     bedingungen_.clear();
     letzteBedingung_ = false;
     nurFelder_.clear();
+    blockGroesse_ = 0;
+}
+
+void TVKT_DBFile::BlockweiseMitBlobLesen(std::size_t n) {
+    positionAufgeben();
+    nurFelder_.clear();
+    blockGroesse_ = n;
 }
 
 void TVKT_DBFile::NurFelderLesen(const std::vector<const TDatenFeld*>& felder) {
@@ -271,6 +288,7 @@ void TVKT_DBFile::NurFelderLesen(const std::vector<const TDatenFeld*>& felder) {
             throw EPkpfError("Das Feld " + f->Name() + " gehört nicht zu dieser Datei.");
     positionAufgeben();
     nurFelder_ = felder;
+    blockGroesse_ = 0;
 }
 
 std::string TVKT_DBFile::scanSpaltenListe() {
@@ -326,12 +344,25 @@ void TVKT_DBFile::SelectKey(TDBKeyNr key) {
 void TVKT_DBFile::Get_first_extMode() {
     bereitZumLesen();
     positionAufgeben();
-    std::string sql = "SELECT " + scanSpaltenListe() + " FROM " + tabelle_;
+    std::string sql = "SELECT " + scanSpaltenListe();
+    if (blockGroesse_ > 0)
+        sql += ", " + blobSpalte_;
+    sql += " FROM " + tabelle_;
+    std::string bedingung;
     std::vector<SqlWert> werte;
-    for (size_t i = 0; i < bedingungen_.size(); ++i) {
-        sql += (i == 0 ? " WHERE " : " AND ") + bedingungen_[i].sql;
-        werte.insert(werte.end(), bedingungen_[i].werte.begin(), bedingungen_[i].werte.end());
+    for (const Bedingung& b : bedingungen_) {
+        bedingung += (bedingung.empty() ? "" : " AND ") + b.sql;
+        werte.insert(werte.end(), b.werte.begin(), b.werte.end());
     }
+    if (blockGroesse_ > 0) {
+        blockSql_ = std::move(sql);
+        blockBedingung_ = std::move(bedingung);
+        blockWerte_ = std::move(werte);
+        blockLesen(false);
+        return;
+    }
+    if (!bedingung.empty())
+        sql += " WHERE " + bedingung;
     sql += " ORDER BY " + schluesselReihenfolge();
     SqliteStmt& stmt = anweisung(sql);
     stmt.bindAll(werte);
@@ -344,6 +375,41 @@ void TVKT_DBFile::Get_first_extMode() {
     }
 }
 
+// The next block of a blockwise scan: from the start, or after the key of the last record.
+bool TVKT_DBFile::blockLesen(bool fortsetzen) {
+    positionAufgeben();
+    const std::string reihenfolge = schluesselReihenfolge();
+    std::string bedingung;
+    std::vector<SqlWert> werte;
+    if (fortsetzen) {
+        // First in the text: of two lower bounds on the index SQLite seeks by the first, and the
+        // block must start at the last key, not at the start of the selection again.
+        bedingung = "(" + reihenfolge + ") > (";
+        for (std::size_t i = 0; i < letzterSchluessel_.size(); ++i)
+            bedingung += i == 0 ? "?" : ", ?";
+        bedingung += ")";
+        werte = letzterSchluessel_;
+    }
+    if (!blockBedingung_.empty()) {
+        bedingung += (bedingung.empty() ? "" : " AND ") + blockBedingung_;
+        werte.insert(werte.end(), blockWerte_.begin(), blockWerte_.end());
+    }
+    std::string sql = blockSql_;
+    if (!bedingung.empty())
+        sql += " WHERE " + bedingung;
+    sql += " ORDER BY " + reihenfolge + " LIMIT " + std::to_string(blockGroesse_);
+    SqliteStmt& stmt = anweisung(sql);
+    stmt.bindAll(werte);
+    imBlock_ = 0;
+    if (!stmt.step()) {
+        stmt.reset();
+        return false;
+    }
+    scan_ = &stmt;
+    positionieren(stmt);
+    return true;
+}
+
 void TVKT_DBFile::Get_next_extMode() {
     if (!scan_) {
         found_ = false;
@@ -353,8 +419,11 @@ void TVKT_DBFile::Get_next_extMode() {
         const bool eingeschraenkt = scanEingeschraenkt_;
         positionieren(*scan_);
         scanEingeschraenkt_ = eingeschraenkt;
-    } else
+    } else if (blockGroesse_ > 0 && imBlock_ == blockGroesse_) {
+        blockLesen(true); // the block is ended first, so that writers are not held up
+    } else {
         positionAufgeben(); // ends the read, so that writers are not held up
+    }
 }
 
 void TVKT_DBFile::Get_equal() {

@@ -151,8 +151,14 @@ public:
     void SelectKey(TDBKeyNr key);
     // The scans of this selection read only these fields, which spares the file the rest of
     // every record; reading another field on such a scan throws. Until the next
-    // ExtendedFilterClear; key reads always read every field.
+    // ExtendedFilterClear or BlockweiseMitBlobLesen; key reads always read every field.
     void NurFelderLesen(const std::vector<const TDatenFeld*>& felder);
+    // The scans of this selection read every field and each record's blob, and read the records
+    // in blocks of at most n: the file is held for one block at a time, and the next block goes
+    // on after the last record's key. Only for keys whose index the conditions use, as the order
+    // is then read off the index; the key's columns must be integers (they are in every file of
+    // the family). Until the next ExtendedFilterClear or NurFelderLesen.
+    void BlockweiseMitBlobLesen(std::size_t n);
 
     // Scan over the selected key, delivering the records that meet every condition.
     void Get_first_extMode();
@@ -194,6 +200,7 @@ private:
     SqliteStmt& anweisung(const std::string& sql);
     const std::string& spaltenListe() const;
     std::string scanSpaltenListe();
+    bool blockLesen(bool fortsetzen);
     int spalteVon(const TDatenFeld& feld) const;
     std::string schluesselReihenfolge() const;
 
@@ -210,6 +217,12 @@ private:
     std::vector<const TDatenFeld*> nurFelder_; // empty: scans read every field
     std::vector<int> scanSpalten_;             // column of each field in the narrowed scan, -1 if none
     bool scanEingeschraenkt_ = false;          // the record stands on a narrowed scan
+    std::size_t blockGroesse_ = 0;             // records per block of a blockwise scan; 0: none
+    std::size_t imBlock_ = 0;                  // records the current block has given
+    std::string blockSql_;                     // the blockwise scan up to its conditions
+    std::string blockBedingung_;               // its conditions (empty: none)
+    std::vector<SqlWert> blockWerte_;          // the values of its conditions
+    std::vector<SqlWert> letzterSchluessel_;   // key of the last record given
     int busyMs_ = StandardBusyTimeoutMs;
     bool schemaGeprueft_ = false;
     bool leseblock_ = false;

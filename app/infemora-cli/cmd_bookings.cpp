@@ -197,9 +197,7 @@ void addExport(CLI::App* bookings, Action& action) {
         action = [sel, dir] {
             const std::size_t before = registeredCount();
             TBuchungsprotokoll protokoll;
-            std::vector<std::string> nummern;
-            protokoll.PKPFBuchungsNummern(sel->auswahl, nummern);
-            const std::string datei = protokoll.PKPFExportieren(*dir, nummern);
+            const std::string datei = protokoll.PKPFAuswahlExportieren(*dir, sel->auswahl);
             if (!datei.empty())
                 std::cout << datei << std::endl;
             return ExitCodeAfterRun(!datei.empty() && registeredCount() == before);

@@ -4,6 +4,7 @@
 #include "host/replacing_file.h"
 
 #include <cstdio>
+#include <filesystem>
 
 using namespace infemora;
 using namespace infemora::booktest;
@@ -256,6 +257,60 @@ TEST_F(ExportTest, SlowBatchesHoldUpOnlyTheFileAndTheOrderStands) {
     }
     buchungPruefen();
     EXPECT_EQ(erwartet, kBuchungen);
+}
+
+// Without a grid a selection is read in the grid's order straight off an index where it can be:
+// the file must be the one the grid's export writes, also where a cash desk booked out of time
+// order (the number index then gives another order) and over many read blocks.
+TEST_F(ExportTest, ASelectionExportedWithoutAGridIsTheGridsExport) {
+    std::vector<TPKPF_Buchung> buchungen;
+    for (std::int32_t n = 1; n <= 150; ++n) {
+        // Desk 5 books in number order, several bookings to the second; desk 6 books 70 before
+        // 69. Desk 7 has its bookings on two days.
+        TPKPF_Buchung b5 = Buchung({5, n}, Tag(2024, 5, 1), Uhr(8, n / 60, n % 60 / 3));
+        b5.Saetze = {{"K" + std::to_string(n), "RW", "Satz " + std::to_string(n)}};
+        if (n % 41 == 0)
+            b5.Blob = "kein zlib";
+        TPKPF_Buchung b6 = Buchung({6, n}, Tag(2024, 5, 2), Uhr(9, n / 60, n % 60));
+        if (n == 70)
+            b6.BuchZeit = Uhr(8, 0, 0);
+        TPKPF_Buchung b7 = Buchung({7, n}, Tag(2024, 5, 3 + n % 2), Uhr(10, 0, n % 60));
+        buchungen.insert(buchungen.end(), {b5, b6, b7});
+    }
+    Schreiben(buchungen);
+
+    auto wieDasGrid = [this](const TPKPFAuswahl& a) {
+        std::vector<TPKPFKopfZeile> zeilen;
+        EXPECT_TRUE(protokoll.PKPFAnzeigeAktualisieren(a, zeilen));
+        std::vector<std::string> nummern;
+        for (const TPKPFKopfZeile& z : zeilen)
+            nummern.push_back(z.BuchungsNr);
+        const std::string datei = protokoll.PKPFExportieren(site.statemp(), nummern);
+        EXPECT_FALSE(datei.empty());
+        return site.readFile(datei);
+    };
+    auto ohneGrid = [this](const TPKPFAuswahl& a) {
+        const std::string datei = protokoll.PKPFAuswahlExportieren(site.statemp(), a);
+        EXPECT_FALSE(datei.empty());
+        return site.readFile(datei);
+    };
+    TPKPFAuswahl tage;
+    tage.modus = TPKPFAnzeigeModus::VonBis;
+    tage.von = "02.05.24";
+    tage.bis = "04.05.24";
+    for (const TPKPFAuswahl& a :
+         {Nummer(5, 1, 150), Nummer(6, 2, 149), Nummer(7, 1, 0), Nummer(7, 3, 0), tage}) {
+        const int meldungen = Info().meldungCount(1001);
+        const std::string erwartet = wieDasGrid(a);
+        EXPECT_EQ(ohneGrid(a), erwartet) << a.rNr << "-" << a.lNrVon << "-" << a.lNrBis;
+        EXPECT_EQ(Info().meldungCount(1001), meldungen + 2);
+    }
+    EXPECT_TRUE(Info().registered().empty());
+    // A file given up on the way leaves nothing behind; each export above left its one file.
+    int dateien = 0;
+    for (const auto& e : std::filesystem::directory_iterator(site.statemp()))
+        dateien += e.path().filename().string().starts_with(".") ? 100 : 1;
+    EXPECT_LE(dateien, 10);
 }
 
 } // namespace

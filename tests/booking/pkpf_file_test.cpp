@@ -235,6 +235,53 @@ TEST_F(PkpfFileTest, NarrowedScanReadsItsFieldsFromTheirOwnColumnsAndRefusesTheR
     EXPECT_EQ(f.BuchungsNr.GetWert(), (TIntPair{2, 3}));
 }
 
+// A blockwise scan goes on after the last key of each block: ties on date and time, which the
+// number breaks, must neither repeat nor lose a record, and each record brings its own blob.
+TEST_F(PkpfFileTest, BlockwiseScanGivesEveryRecordOnceInKeyOrderWithItsBlob) {
+    std::vector<TPKPF_Buchung> buchungen;
+    for (std::int32_t n = 40; n >= 1; --n) {
+        TPKPF_Buchung b = Buchung({1 + n % 3, n}, Tag(2024, 1, 1 + n % 2), Uhr(12, 0, n % 4));
+        b.Saetze = {{"K" + std::to_string(n), "RW", "x"}};
+        buchungen.push_back(b);
+    }
+    Schreiben(buchungen);
+    Tpkpffile f;
+    f.OpenNew(-1);
+    for (const TDBKeyNr key : {KeyListe, KeyBuchungsNr}) {
+        std::vector<std::string> gesamt = [&] {
+            f.ExtendedFilterClear();
+            f.SelectKey(key);
+            return Scan(f);
+        }();
+        f.ExtendedFilterClear();
+        f.SelectKey(key);
+        f.BlockweiseMitBlobLesen(3);
+        std::vector<std::string> blockweise;
+        for (f.Get_first_extMode(); f.Found(); f.Get_next_extMode()) {
+            blockweise.push_back(qvr_TIntPair2String(f.BuchungsNr.GetWert()));
+            std::string blob;
+            f.BlobKopieren(blob);
+            TPKPF_Blob_Arr saetze;
+            PKPFSaetzeAusBlob(saetze, blob);
+            ASSERT_EQ(saetze.size(), 1u);
+            EXPECT_EQ(saetze[0].Kennung, "K" + std::to_string(f.BuchungsNr.GetWert().L));
+        }
+        EXPECT_EQ(blockweise.size(), 40u);
+        EXPECT_EQ(blockweise, gesamt) << "key " << key;
+    }
+
+    // With conditions: a range of numbers across blocks, as an export without a grid reads it.
+    f.ExtendedFilterClear();
+    f.SelectKey(KeyBuchungsNr);
+    f.BuchungsNr.SetWert({2, 10});
+    f.ExtendedFilterAdd(f.BuchungsNr, TDBComparisonCode::GroesserGleich, TDBLogicConnection::Und);
+    f.BuchungsNr.SetWert({2, 31});
+    f.ExtendedFilterAdd(f.BuchungsNr, TDBComparisonCode::KleinerGleich, TDBLogicConnection::Letzte);
+    f.BlockweiseMitBlobLesen(2);
+    EXPECT_EQ(Scan(f),
+              (std::vector<std::string>{"2-10", "2-13", "2-16", "2-19", "2-22", "2-25", "2-28", "2-31"}));
+}
+
 TEST_F(PkpfFileTest, MissingFileNotADatabaseAndForeignDatabasesAreRefusedInGerman) {
     Tpkpffile f;
     EXPECT_NE(Fehler([&] { f.OpenNew(-1); }).find("ist nicht vorhanden"), std::string::npos);
