@@ -82,34 +82,85 @@ std::string InfoProtParser::CsvFeld(std::string_view value) {
     return out;
 }
 
+namespace {
+
+// One rule's criteria as the records are matched against them.
+class RegelMuster {
+public:
+    RegelMuster(const std::string& Zeile, const std::string& ZusatzInfo, const std::string& CallStack,
+                const std::string& Text, const std::string& Code) {
+        const std::array<const std::string*, 5> kriterien = {&Zeile, &ZusatzInfo, &CallStack, &Text, &Code};
+        for (std::size_t k = 0; k < kriterien.size(); ++k) {
+            aktiv_ = aktiv_ || !kriterien[k]->empty();
+            if (!TrimBlanks(*kriterien[k]).empty())
+                gross_[k] = UpperCaseAscii(*kriterien[k]);
+        }
+    }
+    // A rule without any criterion types nothing; blank criteria take no part.
+    bool passt(const TFehlerRec& rec) const {
+        if (!aktiv_)
+            return false;
+        const std::array<const std::string*, 5> felder = {&rec.Zeile, &rec.ZusatzInfo, &rec.CallStack,
+                                                          &rec.Text, &rec.FehlerCode};
+        for (std::size_t k = 0; k < felder.size(); ++k)
+            if (gross_[k] && !ContainsUpperAscii(*felder[k], *gross_[k]))
+                return false;
+        return true;
+    }
+
+private:
+    bool aktiv_ = false;
+    std::array<std::optional<std::string>, 5> gross_; // upper-cased criteria that take part
+};
+
+} // namespace
+
 void InfoProtParser::FehlerSuchen(const std::string& FehlerTyp, const std::string& Zeile,
                                   const std::string& ZusatzInfo, const std::string& CallStack,
                                   const std::string& Text, const std::string& Code) {
     try {
-        const std::array<const std::string*, 5> kriterien = {&Zeile, &ZusatzInfo, &CallStack, &Text, &Code};
-        bool irgendeins = false;
-        std::array<std::optional<std::string>, 5> gross; // upper-cased criteria that take part
-        for (std::size_t k = 0; k < kriterien.size(); ++k) {
-            irgendeins = irgendeins || !kriterien[k]->empty();
-            if (!TrimBlanks(*kriterien[k]).empty())
-                gross[k] = UpperCaseAscii(*kriterien[k]);
-        }
+        const RegelMuster muster(Zeile, ZusatzInfo, CallStack, Text, Code);
         int anzahl = 0;
-        if (irgendeins) {
-            for (TFehlerRec& rec : FFehlerList) {
-                const std::array<const std::string*, 5> felder = {&rec.Zeile, &rec.ZusatzInfo, &rec.CallStack,
-                                                                  &rec.Text, &rec.FehlerCode};
-                bool passt = true;
-                for (std::size_t k = 0; k < felder.size() && passt; ++k)
-                    if (gross[k] && !ContainsUpperAscii(*felder[k], *gross[k]))
-                        passt = false;
-                if (passt) {
-                    rec.FehlerTyp = FehlerTyp;
-                    ++anzahl;
-                }
+        for (TFehlerRec& rec : FFehlerList)
+            if (muster.passt(rec)) {
+                rec.FehlerTyp = FehlerTyp;
+                ++anzahl;
             }
-        }
         Ausgabe("\"" + FehlerTyp + "\": " + std::to_string(anzahl));
+    } catch (...) {
+        RegisterCurrentException(kKlasse + "FehlerSuchen");
+    }
+}
+
+void InfoProtParser::alleRegelnAnwenden() {
+    // What FehlerSuchen does rule by rule, in one pass over the errors: a large list is read
+    // from memory once instead of once for every rule. The last rule that matches a record types
+    // it, and each rule's count is reported in the order of the file, as rule by rule.
+    const std::vector<Regel> regeln = RegelnLesen();
+    std::vector<std::optional<RegelMuster>> muster;
+    for (const Regel& r : regeln) {
+        try {
+            muster.emplace_back(RegelMuster(r.zeile, r.zusatzInfo, r.callStack, r.text, r.code));
+        } catch (...) {
+            RegisterCurrentException(kKlasse + "FehlerSuchen");
+            muster.emplace_back(); // a rule that could not be read types nothing and has no count
+        }
+    }
+    std::vector<int> anzahl(regeln.size(), 0);
+    try {
+        for (TFehlerRec& rec : FFehlerList) {
+            const std::string* typ = nullptr;
+            for (std::size_t k = 0; k < regeln.size(); ++k)
+                if (muster[k] && muster[k]->passt(rec)) {
+                    typ = &regeln[k].typ;
+                    ++anzahl[k];
+                }
+            if (typ)
+                rec.FehlerTyp = *typ;
+        }
+        for (std::size_t k = 0; k < regeln.size(); ++k)
+            if (muster[k])
+                Ausgabe("\"" + regeln[k].typ + "\": " + std::to_string(anzahl[k]));
     } catch (...) {
         RegisterCurrentException(kKlasse + "FehlerSuchen");
     }
@@ -119,8 +170,7 @@ void InfoProtParser::btnAnalyseClick() {
     try {
         Ausgabe("");
         Ausgabe("");
-        for (const Regel& r : RegelnLesen())
-            FehlerSuchen(r.typ, r.zeile, r.zusatzInfo, r.callStack, r.text, r.code);
+        alleRegelnAnwenden();
 
         int ohne = 0;
         for (const TFehlerRec& rec : FFehlerList)

@@ -95,6 +95,8 @@ private:
     void Ausgabe(const std::string& line);
     void AusgabeLeeren();
     void FehlerListeSortieren();
+    // FehlerSuchen for every rule of the rule file, in one pass over the errors.
+    void alleRegelnAnwenden();
     void Klassifizieren(TFehlerRec&& rec, bool hatNaechsteKopfzeile, std::string_view naechsteKopfzeile);
     bool IstDoppelt(const std::string& zeile);
     void ZeilenIndexEintragen(std::uint32_t hash, std::size_t index);
