@@ -241,8 +241,9 @@ TEST_F(ExportTest, SlowBatchesHoldUpOnlyTheFileAndTheOrderStands) {
     std::int32_t erwartet = 0;
     std::size_t saetze = 0;
     auto buchungPruefen = [&] {
-        if (erwartet > 0)
+        if (erwartet > 0) {
             EXPECT_EQ(saetze, istLangsam(erwartet) ? 3000u : 1u) << erwartet;
+        }
     };
     for (const std::string& zeile : lines) {
         if (zeile.starts_with("0007-")) {
