@@ -337,13 +337,21 @@ std::string TBuchungsprotokoll::NamenErmitteln(const std::string& verzeichnis) {
     }
 }
 
+namespace {
+
+void titelAnfuegen(TPKPFExportZeilen& zeilen) {
+    const TPKPFExportFelder& titel = PKPFExportTitel();
+    TPKPFExportWerte werte;
+    for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
+        werte[i] = titel[i];
+    zeilen.Anfuegen(werte);
+}
+
+} // namespace
+
 void TBuchungsprotokoll::UeberschriftWegschreiben(TPKPFExportZeilen& zeilen) {
     try {
-        const TPKPFExportFelder& titel = PKPFExportTitel();
-        TPKPFExportWerte werte;
-        for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
-            werte[i] = titel[i];
-        zeilen.Anfuegen(werte);
+        titelAnfuegen(zeilen);
     } catch (...) {
         RegisterCurrentException("UeberschriftWegschreiben");
     }
@@ -507,11 +515,8 @@ std::optional<std::string> TBuchungsprotokoll::auswahlDirektExportieren(const st
                 return std::nullopt;
             }
             if (erste) {
-                const TPKPFExportFelder& titel = PKPFExportTitel();
-                TPKPFExportWerte werte;
-                for (std::size_t i = 0; i < PKPFExportFeldAnzahl; ++i)
-                    werte[i] = titel[i];
-                zeilen.Anfuegen(werte);
+                // Without UeberschriftWegschreiben's message: a failure here only gives up this way.
+                titelAnfuegen(zeilen);
                 erste = false;
             }
             vorherDatum = kopf.BuchDatum;
