@@ -8,6 +8,8 @@
 namespace infemora {
 
 bool FileExists(const std::string& path); // a plain file (or a link to one)
+// A plain file under this very name: no link, folder, FIFO or device.
+bool IsPlainFileNoFollow(const std::string& path);
 bool DirectoryExists(const std::string& path);
 std::int64_t FileSize(const std::string& path); // -1 when missing
 
