@@ -13,6 +13,8 @@ public:
     virtual void Pump() {}
     virtual void Show(const std::string& /*captionUtf8*/) {}
     virtual void Close() {}
+    // A line under the caption that says what the work waits for; empty: none.
+    virtual void Note(const std::string& /*textUtf8*/) {}
     // Work done of total (bytes, lines, files: whatever the operation counts).
     virtual void Step(std::int64_t /*done*/, std::int64_t /*total*/) {}
 };

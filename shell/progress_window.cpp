@@ -16,10 +16,15 @@ TProgressWindow::TProgressWindow(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel(QStringLiteral("Daten werden gelesen ..."), this);
+    note_ = new QLabel(this);
+    note_->setObjectName("lblHinweis");
+    note_->setWordWrap(true);
+    note_->hide();
     bar_ = new QProgressBar(this);
     bar_->setRange(0, 0); // an animation until the amount is known
     bar_->setMinimumWidth(320);
     layout->addWidget(label_);
+    layout->addWidget(note_);
     layout->addWidget(bar_);
 }
 
@@ -28,7 +33,18 @@ void TProgressWindow::setCaption(const QString& caption) {
     label_->setText(caption);
 }
 
-QString TProgressWindow::caption() const { return label_->text(); }
+QString TProgressWindow::caption() const {
+    return label_->text();
+}
+
+void TProgressWindow::setNote(const QString& note) {
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+}
+
+QString TProgressWindow::note() const {
+    return note_->text();
+}
 
 void TProgressWindow::setProgress(std::int64_t done, std::int64_t total) {
     if (total <= 0) {
@@ -50,7 +66,9 @@ void TProgressWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void PumpWindowMessages() { QApplication::processEvents(QEventLoop::AllEvents, 20); }
+void PumpWindowMessages() {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
 void GuiProgress::Pump() {
     if (clock_.elapsed() < 40)
@@ -76,8 +94,18 @@ void GuiProgress::Close() {
     if (!window_)
         return;
     window_->closing_ = true;
+    window_->setNote({});
     window_->hide();
     window_->closing_ = false;
+}
+
+void GuiProgress::Note(const std::string& textUtf8) {
+    if (!window_)
+        return;
+    window_->setNote(QString::fromStdString(textUtf8));
+    if (!textUtf8.empty() && !window_->isVisible())
+        window_->show();
+    PumpWindowMessages();
 }
 
 void GuiProgress::Step(std::int64_t done, std::int64_t total) {

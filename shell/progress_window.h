@@ -19,6 +19,9 @@ public:
     void setCaption(const QString& caption);
     QString caption() const;
     void setProgress(std::int64_t done, std::int64_t total);
+    // A line under the caption; empty shows the caption alone again.
+    void setNote(const QString& note);
+    QString note() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override; // no way to abort
@@ -26,6 +29,7 @@ protected:
 
 private:
     QLabel* label_;
+    QLabel* note_;
     QProgressBar* bar_;
     bool closing_ = false;
     friend class GuiProgress;
@@ -40,6 +44,7 @@ public:
     void Show(const std::string& captionUtf8) override;
     void Close() override;
     void Step(std::int64_t done, std::int64_t total) override;
+    void Note(const std::string& textUtf8) override;
 
 private:
     TProgressWindow* window_;

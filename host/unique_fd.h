@@ -1,0 +1,37 @@
+#pragma once
+// One open descriptor, closed when its owner goes. Runs keep the descriptors of the files they
+// write and read back, so that what they rename, archive or show is always that very file and
+// never whatever stands under its name by then.
+#include <unistd.h>
+#include <utility>
+
+namespace infemora {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace infemora
