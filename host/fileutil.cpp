@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -127,6 +128,20 @@ int CreateFreshFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht angelegt werden: " + std::strerror(errno));
+    return fd;
+}
+
+int PrivateTempFile() {
+    const char* env = std::getenv("TMPDIR");
+    const std::string dir = env && *env ? env : "/tmp";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    // File systems without unnamed files: a private name, removed at once.
+    std::string path = IncludeTrailingPathDelimiter(dir) + ".infemora.XXXXXX";
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0)
+        ::unlink(path.c_str());
     return fd;
 }
 
@@ -280,19 +295,26 @@ bool copyFlushed(const std::string& from, const std::string& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
+    const bool ok = CopyToNewFile(in, to);
+    ::close(in);
+    return ok;
+}
+
+} // namespace
+
+bool CopyToNewFile(int fd, const std::string& to) {
     struct stat st {};
-    ::fstat(in, &st);
-    std::string tmp = HiddenTempTemplate(to);
-    int out = ::mkstemp(tmp.data());
-    if (out < 0) {
-        ::close(in);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
+    std::string tmp = HiddenTempTemplate(to);
+    int out = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (out < 0)
+        return false;
     bool ok = ::fchmod(out, st.st_mode & 0777) == 0;
     std::vector<char> buf(1 << 20);
     std::int64_t copied = 0;
     while (ok) {
-        ssize_t r = ::read(in, buf.data(), buf.size());
+        ssize_t r = ::pread(fd, buf.data(), buf.size(), static_cast<off_t>(copied));
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0) {
@@ -310,14 +332,11 @@ bool copyFlushed(const std::string& from, const std::string& to) {
     }
     ok = ok && SyncDescriptor(out, to);
     ok = CloseDescriptor(out, to) && ok;
-    ::close(in);
     ok = ok && copied == st.st_size && FileSize(tmp) == st.st_size;
     ok = ok && linkNoReplace(tmp, to);
     ::unlink(tmp.c_str());
     return ok;
 }
-
-} // namespace
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (!FileExists(from))

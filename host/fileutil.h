@@ -25,6 +25,10 @@ bool Ensure_DeleteFile(const std::string& path, bool flag = false);
 // then stays as it was.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
+// Copies everything of the open file fd into a new file under to, flushed to disk, and only then
+// gives it that name, never replacing anything. False on any failure; nothing is left then.
+bool CopyToNewFile(int fd, const std::string& to);
+
 // A save may replace a plain file, never a folder, device or pipe of that name: renaming over
 // those would swap the node itself. EFileError when the name stands for something else.
 void CheckReplaceableTarget(const std::string& path);
@@ -33,6 +37,10 @@ void CheckReplaceableTarget(const std::string& path);
 // under the name (also a link someone put there) goes first and the file is created anew, never
 // through a link, so no write lands elsewhere. Returns the open descriptor; EFileError on failure.
 int CreateFreshFile(const std::string& path);
+
+// A new file without any name (in $TMPDIR or /tmp), open for reading and writing, gone when its
+// descriptor is closed; for copies that no other process may see or replace. -1 with errno set.
+int PrivateTempFile();
 
 // Flushes a written file and its directory entry to disk.
 void FlushFileToDisk(const std::string& path); // EFileError

@@ -19,7 +19,7 @@ void TfrmParallel::loadLogTab(LogTextView* view, const char* fileName) {
     view->clear();
     std::string path = GetDirWwsByName("INFOPROT", fileName, true);
     if (FileExists(path) && !CheckFileInUse(path, false))
-        view->loadFile(path);
+        view->loadCopy(path);
 }
 
 void TfrmParallel::pgcDateienChange() {
@@ -58,7 +58,7 @@ void TfrmParallel::spbOpenFileClick() {
         // The label shows the path upper-cased; the file itself is opened under its real name,
         // as this platform's names are case-sensitive.
         lblAnsichtDateiName->setText(chosen.toUpper());
-        memAnsicht->loadFile(path);
+        memAnsicht->loadCopy(path, true);
     } catch (...) {
         RegisterCurrentException("TfrmParallel.spbOpenFileClick");
     }

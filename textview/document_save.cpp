@@ -13,6 +13,12 @@ std::string MitTxtEndung(const std::string& path) {
 
 void SaveDocumentLines(const LogDocument& doc, const std::string& path) {
     ReplacingFileWriter datei(path);
+    if (doc.isDecoded()) {
+        // The view shows a conversion; the file gets the bytes that were read.
+        datei.Write(doc.originalBytes());
+        datei.Commit();
+        return;
+    }
     LineScanner scan(doc, 0, doc.lineCount());
     std::int64_t line;
     std::string_view bytes;

@@ -8,6 +8,7 @@
 
 namespace infemora {
 
+// A document shown decoded is saved as the bytes it was read from.
 void SaveDocumentLines(const LogDocument& doc, const std::string& path); // EFileError
 
 // The save dialog's rule: a name without extension gets ".txt"; "name." keeps its point.

@@ -1,6 +1,7 @@
 #include "textview/log_document.h"
 
 #include "host/errors.h"
+#include "host/fileutil.h"
 #include "textview/line_scanner.h"
 
 #include <algorithm>
@@ -75,32 +76,86 @@ void LogDocument::clear() {
     std::string().swap(bytes_);
     fileSize_ = 0;
     path_.clear();
+    decoded_ = false;
+    std::string().swap(original_);
 }
 
 void LogDocument::open(const std::string& path) {
     clear();
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         throwFileError(path, "kann nicht geöffnet werden", errno);
+    openDescriptor(fd.get(), path);
+}
+
+void LogDocument::openDescriptor(int fd, const std::string& path) {
+    clear();
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
+    if (::fstat(fd, &st) != 0)
         throwFileError(path, "kann nicht gelesen werden", errno);
-    // A directory or a device has no end to index up to.
+    // A directory, pipe or device has no end to index up to.
+    if (!S_ISREG(st.st_mode))
+        throwFileError(path, "ist keine gewöhnliche Datei");
+    Descriptor own(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (own.get() < 0)
+        throwFileError(path, "kann nicht geöffnet werden", errno);
+    indexDescriptor(own.get(), static_cast<std::uint64_t>(st.st_size), path);
+    fd_ = own.release();
+    path_ = path;
+}
+
+void LogDocument::openCopy(const std::string& path, bool decodeByteOrderMark) {
+    clear();
+    Descriptor in(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (in.get() < 0)
+        throwFileError(path, "kann nicht geöffnet werden", errno);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0)
+        throwFileError(path, "kann nicht gelesen werden", errno);
     if (!S_ISREG(st.st_mode))
         throwFileError(path, "ist keine gewöhnliche Datei");
 
     char head[3] = {};
-    const ssize_t headBytes = ::pread(fd.get(), head, sizeof head, 0);
-    if (headBytes > 0 && startsWithByteOrderMark({head, static_cast<std::size_t>(headBytes)})) {
-        // Such files come from editors, not from the logging programs, and are small; they are
-        // converted once so that every line is Windows-1252 like the rest.
-        setLines(DecodeTextBytes(readAll(fd.get(), path)));
+    const ssize_t headBytes = ::pread(in.get(), head, sizeof head, 0);
+    if (decodeByteOrderMark && headBytes > 0 &&
+        startsWithByteOrderMark({head, static_cast<std::size_t>(headBytes)})) {
+        std::string bytes = readAll(in.get(), path);
+        setLines(DecodeTextBytes(bytes));
+        original_ = std::move(bytes);
         path_ = path;
+        decoded_ = true;
         return;
     }
 
-    indexDescriptor(fd.get(), static_cast<std::uint64_t>(st.st_size), path);
-    fd_ = fd.release();
+    Descriptor copy(PrivateTempFile());
+    if (copy.get() < 0)
+        throwFileError(path, "kann nicht kopiert werden", errno);
+    // Up to the size seen now: a log still being written is shown as it was.
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t done = 0;
+    auto block = std::make_unique_for_overwrite<char[]>(kIndexReadBytes);
+    while (done < size) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kIndexReadBytes, size - done));
+        const ssize_t n = ::pread(in.get(), block.get(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwFileError(path, "kann nicht gelesen werden", errno);
+        if (n == 0)
+            break;
+        for (ssize_t off = 0; off < n;) {
+            const ssize_t w = ::pwrite(copy.get(), block.get() + off, static_cast<std::size_t>(n - off),
+                                       static_cast<off_t>(done) + off);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                throwFileError(path, "kann nicht kopiert werden", errno);
+            off += w;
+        }
+        done += static_cast<std::uint64_t>(n);
+    }
+    indexDescriptor(copy.get(), done, path);
+    fd_ = copy.release();
     path_ = path;
 }
 

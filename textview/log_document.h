@@ -31,9 +31,21 @@ public:
     LogDocument(const LogDocument&) = delete;
     LogDocument& operator=(const LogDocument&) = delete;
 
-    // EFileError when the file cannot be opened or read; the document is empty then.
-    // A file that starts with a UTF-8 or UTF-16 byte-order mark is decoded into memory.
+    // EFileError when the file cannot be opened or read, or is no plain file; the document is
+    // empty then. The bytes are taken as they are: what is read from a log is written back
+    // byte for byte, so nothing here guesses an encoding.
     void open(const std::string& path);
+    // The file open under fd (the document keeps a duplicate); path is only its name.
+    void openDescriptor(int fd, const std::string& path);
+    // A copy of the file as it is now, in a private temp file: the document then holds nothing
+    // open under the file's name, so a log shown in a view never keeps merge and shorten from
+    // replacing it. With decodeByteOrderMark, a file that starts with a UTF-8 or UTF-16
+    // byte-order mark is shown decoded (such files come from editors, not from the logging
+    // programs); isDecoded() then says that its lines are not the file's bytes.
+    void openCopy(const std::string& path, bool decodeByteOrderMark = false);
+    bool isDecoded() const { return decoded_; }
+    // The file's bytes behind a decoded document; empty otherwise.
+    const std::string& originalBytes() const { return original_; }
     // One item a line, as a list of strings is shown.
     void setLines(const Lines& lines);
     // Bytes cut into lines like a file's.
@@ -79,6 +91,8 @@ private:
     std::uint64_t fileSize_ = 0; // bytes indexed
     std::string bytes_;          // the text of a document held in memory
     std::string path_;
+    bool decoded_ = false;
+    std::string original_;
 };
 
 } // namespace infemora

@@ -82,6 +82,26 @@ void LogTextView::loadFile(const std::string& path) {
     documentReplaced();
 }
 
+void LogTextView::loadDescriptor(int fd, const std::string& path) {
+    try {
+        document_.openDescriptor(fd, path);
+    } catch (...) {
+        documentReplaced();
+        throw;
+    }
+    documentReplaced();
+}
+
+void LogTextView::loadCopy(const std::string& path, bool decodeByteOrderMark) {
+    try {
+        document_.openCopy(path, decodeByteOrderMark);
+    } catch (...) {
+        documentReplaced();
+        throw;
+    }
+    documentReplaced();
+}
+
 void LogTextView::setLines(const Lines& lines) {
     document_.setLines(lines);
     documentReplaced();

@@ -32,6 +32,10 @@ public:
 
     // EFileError when the file cannot be read; the view is empty then.
     void loadFile(const std::string& path);
+    // The file open under fd (the merge's own result), shown under path.
+    void loadDescriptor(int fd, const std::string& path);
+    // A private copy of the file as it is now (see LogDocument::openCopy).
+    void loadCopy(const std::string& path, bool decodeByteOrderMark = false);
     void setLines(const Lines& lines);
     void clear();
     std::int64_t lineCount() const { return document_.lineCount(); }

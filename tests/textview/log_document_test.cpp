@@ -1,3 +1,4 @@
+#include "textview/document_save.h"
 #include "textview/log_document.h"
 
 #include "host/errors.h"
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace infemora {
 namespace {
@@ -141,16 +143,46 @@ TEST_F(LogDocumentFile, FailedOpenLeavesTheDocumentEmpty) {
     EXPECT_EQ(doc_.lineCount(), 0);
 }
 
-TEST(LogDocumentEncoding, FileWithByteOrderMarkIsConvertedToWindows1252) {
+// Whether this process has the file open.
+bool heldHere(const std::string& path) {
+    struct stat want {};
+    if (::stat(path.c_str(), &want) != 0)
+        return false;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+        struct stat st {};
+        if (::stat(e.path().c_str(), &st) == 0 && st.st_dev == want.st_dev && st.st_ino == want.st_ino)
+            return true;
+    }
+    return false;
+}
+
+TEST(LogDocumentEncoding, AByteOrderMarkIsDecodedOnlyForDisplayAndSavedAsItWasRead) {
     testenv::TempSite site;
     const std::string path = site.path("utf8.txt");
-    site.writeFile(path, "\xEF\xBB\xBFgr\xC3\xBC\xC3\x9F\r\nK\xC3\xB8ge\r\n");
+    const std::string bytes = "\xEF\xBB\xBFgr\xC3\xBC\xC3\x9F\r\nK\xC3\xB8ge\r\n";
+    site.writeFile(path, bytes);
     LogDocument doc;
+    // A log is read as the bytes it holds, whatever its first bytes look like.
     doc.open(path);
+    ASSERT_EQ(doc.lineCount(), 2);
+    EXPECT_EQ(doc.line(0), "\xEF\xBB\xBFgr\xC3\xBC\xC3\x9F");
+    EXPECT_FALSE(doc.isDecoded());
+    // The single-file view shows it decoded, and a save writes what was read.
+    doc.openCopy(path, true);
     ASSERT_EQ(doc.lineCount(), 2);
     EXPECT_EQ(doc.line(0), "gr\xFC\xDF");
     EXPECT_EQ(doc.line(1), "K\xF8ge");
     EXPECT_EQ(doc.path(), path);
+    EXPECT_TRUE(doc.isDecoded());
+    SaveDocumentLines(doc, site.path("kopie.txt"));
+    EXPECT_EQ(site.readFile(site.path("kopie.txt")), bytes);
+    // A copy without decoding is the file's bytes, and the file itself is no longer held.
+    doc.openCopy(path, false);
+    EXPECT_EQ(doc.line(1), "K\xC3\xB8ge");
+    EXPECT_TRUE(doc.isFileBacked());
+    EXPECT_FALSE(heldHere(path));
+    doc.open(path);
+    EXPECT_TRUE(heldHere(path));
 }
 
 TEST(LogDocumentEncoding, BytesWithoutMarkAreKeptAsTheyAre) {
