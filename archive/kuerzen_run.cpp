@@ -2,6 +2,7 @@
 // part, and only then delete and rename the live logs.
 #include "archive/kuerzen_run.h"
 
+#include "host/dir_lock.h"
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
@@ -80,127 +81,63 @@ private:
     std::string puffer_;
 };
 
-// Reads the lines of a file this run wrote itself: bytes as they are, no byte-order mark guessed.
-Lines ZeilenEinlesen(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        throw EFileError("Datei " + path +
-                         " kann nicht ge\xC3\xB6"
-                         "ffnet werden: " +
-                         errnoText());
-    std::unique_ptr<int, void (*)(int*)> guard(&fd, [](int* f) { ::close(*f); });
+// The lines of the merged text, byte for byte as the merge wrote them, read in blocks.
+Lines TextZeilen(const LogDocument* doc) {
     Lines out;
-    std::string current;
-    bool nachCr = false;
-    auto block = std::make_unique_for_overwrite<char[]>(kPufferBytes);
-    for (;;) {
-        ssize_t r = ::read(fd, block.get(), kPufferBytes);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            throw EFileError("Lesen von " + path + " fehlgeschlagen: " + errnoText());
-        if (r == 0)
-            break;
-        const char* p = block.get();
-        const char* end = p + r;
-        while (p < end) {
-            if (nachCr) {
-                nachCr = false;
-                if (*p == '\n') {
-                    ++p;
-                    continue;
-                }
-            }
-            const char* brk = std::find_if(p, end, [](char c) { return c == '\r' || c == '\n'; });
-            current.append(p, brk);
-            if (brk == end)
-                break;
-            out.push_back(std::move(current));
-            current.clear();
-            nachCr = *brk == '\r';
-            p = brk + 1;
+    if (!doc)
+        return out;
+    constexpr std::int64_t kBlockZeilen = 4096;
+    std::vector<LineSpan> spans(kBlockZeilen);
+    std::string bytes;
+    const std::int64_t count = doc->lineCount();
+    out.reserve(static_cast<std::size_t>(count));
+    for (std::int64_t first = 0; first < count; first += kBlockZeilen) {
+        const std::int64_t n = std::min(kBlockZeilen, count - first);
+        doc->lineSpans(first, n, spans.data());
+        const std::uint64_t begin = spans[0].byteStart;
+        const std::uint64_t end = spans[n - 1].byteStart + spans[n - 1].length;
+        bytes.resize(static_cast<std::size_t>(end - begin));
+        if (doc->readBytes(begin, bytes.data(), bytes.size()) != bytes.size())
+            throw EFileError("Der zusammengef\xC3\xBChrte Text " + doc->path() +
+                             " ist k\xC3\xBCrzer geworden");
+        for (std::int64_t i = 0; i < n; ++i) {
+            const LineSpan& sp = spans[static_cast<std::size_t>(i)];
+            out.emplace_back(std::string_view(bytes).substr(static_cast<std::size_t>(sp.byteStart - begin),
+                                                            static_cast<std::size_t>(sp.length)));
         }
     }
-    if (!current.empty())
-        out.push_back(std::move(current));
     return out;
 }
 
-// The info text goes to the temp file in blocks of lines, never held whole.
-void TextInDatei(const LogDocument* doc, const std::string& path) {
-    ZeilenDatei out(CreateFreshFile(path), path);
-    if (doc) {
-        constexpr std::int64_t kBlockZeilen = 4096;
-        std::vector<LineSpan> spans(kBlockZeilen);
-        std::string bytes;
-        const std::int64_t count = doc->lineCount();
-        for (std::int64_t first = 0; first < count; first += kBlockZeilen) {
-            const std::int64_t n = std::min(kBlockZeilen, count - first);
-            doc->lineSpans(first, n, spans.data());
-            const std::uint64_t begin = spans[0].byteStart;
-            const std::uint64_t end = spans[n - 1].byteStart + spans[n - 1].length;
-            bytes.resize(static_cast<std::size_t>(end - begin));
-            bytes.resize(doc->readBytes(begin, bytes.data(), bytes.size()));
-            for (std::int64_t i = 0; i < n; ++i) {
-                const LineSpan& s = spans[static_cast<std::size_t>(i)];
-                const std::uint64_t off = s.byteStart - begin;
-                // A file cut short under the view reads as shorter lines, as the view shows them.
-                if (off >= bytes.size())
-                    out.zeile({});
-                else
-                    out.zeile(std::string_view(bytes).substr(off, static_cast<std::size_t>(s.length)));
-            }
-        }
-    }
-    out.schliessen();
-}
-
-void ZeilenInDatei(const Lines& lines, const std::string& path) {
-    ZeilenDatei out(CreateFreshFile(path), path);
-    for (const auto& l : lines)
-        out.zeile(l);
-    out.schliessen();
-}
-
-// The transfer or menu text to split, and whether the live file may go afterwards.
+// The transfer or menu log to split, and whether it may go afterwards.
 struct Seitentext {
     Lines zeilen;
-    std::optional<DateiStempel> stempel; // the live file as read; none: it may not be deleted
+    std::optional<DateiStempel> stempel; // the live file as read; none: there is none to replace
+    std::string hinweis;                 // why the log stays as it is
 };
 
-// The view's lines when they are the file's or a beginning of it (a log that grew since the
-// view was loaded); then the file, so that what is deleted is what is archived. A view that
-// shows something else is split as it is, and the live file stays.
-bool istAnfangVon(const Lines& anfang, const Lines& ganz) {
-    if (anfang.size() > ganz.size())
-        return false;
-    if (anfang.empty())
-        return true;
-    const std::size_t last = anfang.size() - 1;
-    if (!std::equal(anfang.begin(), anfang.begin() + static_cast<std::ptrdiff_t>(last), ganz.begin()))
-        return false;
-    // The view may have been loaded while the writer was in the middle of its last line.
-    return ganz[last].starts_with(anfang[last]);
-}
-
-Seitentext SeitenprotokollLesen(const std::string& path, const std::optional<Lines>& ansicht) {
+Seitentext SeitenprotokollLesen(const std::string& path) {
     Seitentext t;
-    std::optional<DateiStempel> vorher = StempelVon(path);
-    if (!vorher) {
-        // Nothing to delete; a view of a file gone meanwhile is still archived.
-        if (ansicht)
-            t.zeilen = *ansicht;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return t;
+    if (!S_ISREG(st.st_mode)) {
+        t.hinweis = path + " ist keine gew\xC3\xB6hnliche Datei und bleibt, wie es ist.";
         return t;
     }
-    Lines datei = LoadTextFile(path);
-    const bool unveraendert = StempelVon(path) == vorher;
-    if (ansicht && !istAnfangVon(*ansicht, datei)) {
-        t.zeilen = *ansicht;
+    if (CheckFileInUse(path, false)) {
+        t.hinweis = path + " wird von einem anderen Programm benutzt und bleibt, wie es ist.";
+        return t;
+    }
+    std::optional<DateiStempel> vorher = StempelVon(path);
+    // The bytes as they are: whatever the file holds is archived and kept unchanged.
+    Lines datei = SplitLines(ReadFileBytes(path));
+    if (!vorher || StempelVon(path) != vorher) {
+        t.hinweis = path + " wurde w\xC3\xA4hrend des Lesens ge\xC3\xA4ndert und bleibt, wie es ist.";
         return t;
     }
     t.zeilen = std::move(datei);
-    if (unveraendert)
-        t.stempel = vorher;
+    t.stempel = vorher;
     return t;
 }
 
@@ -209,6 +146,16 @@ bool liveDateiLoeschen(const std::string& path, const std::optional<DateiStempel
     if (!gelesen || StempelVon(path) != gelesen || CheckFileInUse(path, false))
         return false;
     return Ensure_DeleteFile(path, false);
+}
+
+// The recent info part takes the name INFEMORA.000, which no other program writes. Where the
+// folder allows no second link to a file (the usual way, which never replaces anything), it is
+// renamed while the name is still free: the folder is this run's, so nobody else takes it.
+bool infemoraEinsetzen(const std::string& teil, const std::string& infemora) {
+    if (RenameNoReplace(teil, infemora))
+        return true;
+    struct stat st {};
+    return ::lstat(infemora.c_str(), &st) != 0 && errno == ENOENT && RenameReplacing(teil, infemora);
 }
 
 void NamenReservieren(std::string_view prefix, const std::string& dir, std::string& alt, std::string& neu) {
@@ -221,7 +168,8 @@ void NamenReservieren(std::string_view prefix, const std::string& dir, std::stri
 
 std::optional<DateiStempel> StempelVon(const std::string& path) {
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    // A link is no log of its own: it has no stamp, and so it is never deleted.
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     DateiStempel s;
     s.device = st.st_dev;
@@ -268,6 +216,47 @@ void NeueDateiSchreiben(const std::string& path, const Lines& lines) {
     }
 }
 
+namespace {
+
+// Whether the info logs may be folded: all of them or none, so that no line ends up both in an
+// archive and in a log that stays. Empty: they may; otherwise why not.
+std::string infoHindernis(const KuerzenEingabe& in, const std::string& logDir,
+                          const std::vector<std::optional<DateiStempel>>& infoStempel,
+                          const std::optional<DateiStempel>& infoQuelle) {
+    if (!in.infoTextVollstaendig)
+        return "Die Infoprotokolle konnten nicht vollst\xC3\xA4ndig zusammengef\xC3\xBChrt werden; sie "
+               "bleiben, "
+               "wie sie sind.";
+    bool infemoraGelistet = false;
+    const std::string infemora = logDir + std::string(InfemoraName);
+    for (std::size_t i = 0; i < in.infoDateien.size(); ++i) {
+        const std::string& f = in.infoDateien[i];
+        if (f == KeineDateienGefunden)
+            continue;
+        if (!infoStempel[i])
+            return f + " ist keine gew\xC3\xB6hnliche Datei; die Infoprotokolle bleiben, wie sie sind.";
+        if (CheckFileInUse(f, false))
+            return f + " wird von einem anderen Programm benutzt; die Infoprotokolle bleiben, wie sie sind.";
+        if (in.infoStempelVorher) {
+            const auto& vorher = *in.infoStempelVorher;
+            if (std::find(vorher.begin(), vorher.end(), *infoStempel[i]) == vorher.end() &&
+                infoStempel[i] != infoQuelle)
+                return f +
+                       " wurde seit dem Zusammenf\xC3\xBChren ge\xC3\xA4ndert; die Infoprotokolle bleiben, "
+                       "wie sie sind.";
+        }
+        if (StempelVon(infemora) == infoStempel[i])
+            infemoraGelistet = true;
+    }
+    if (!infemoraGelistet && ::access(infemora.c_str(), F_OK) == 0)
+        return infemora +
+               " ist nicht unter den zusammengef\xC3\xBChrten Dateien; die Infoprotokolle bleiben, "
+               "wie sie sind.";
+    return {};
+}
+
+} // namespace
+
 KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& progress) {
     KuerzenErgebnis res;
     bool loeschenBegonnen = false;
@@ -275,8 +264,18 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         // The working list and the six parts live only for this run.
         Lines arbeit, infoAlt, infoNeu, tranAlt, tranNeu, menuAlt, menuNeu;
         const std::string logDir = IncludeTrailingPathDelimiter(in.logDir);
-        const std::string temp = ConcatPathNames(in.staTemp, TemoKuerName);
         progress.Show(std::string(KuerzenCaption));
+
+        // The folder is this run's until it ends; a caller holding it already keeps it.
+        std::string warum;
+        bool besetzt = false;
+        std::vector<DirLock> sperre =
+            LockFolders({in.logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
+        if (sperre.empty()) {
+            res.gesperrt = besetzt;
+            res.hinweise.push_back(warum);
+            throw EInfemora(warum);
+        }
         RemoveLeftoverLogTemps(logDir);
 
         // What the listed info logs are now; a log that changes before it is deleted stays.
@@ -285,34 +284,32 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             infoStempel.push_back(f == KeineDateienGefunden ? std::nullopt : StempelVon(f));
         const std::optional<DateiStempel> infoQuelle =
             in.infoText ? StempelVon(in.infoText->path()) : std::optional<DateiStempel>();
+        const std::string infoGrund = infoHindernis(in, logDir, infoStempel, infoQuelle);
+        const bool infoFalten = infoGrund.empty();
+        if (!infoFalten)
+            res.hinweise.push_back(infoGrund);
 
         // All names are taken before anything is written, so no part can take another's name.
         NamenReservieren(AltInfoPrefix, logDir, res.infoAlt, res.infoNeu);
         NamenReservieren(AltTranPrefix, logDir, res.tranAlt, res.tranNeu);
         NamenReservieren(AltMenuPrefix, logDir, res.menuAlt, res.menuNeu);
 
-        if (in.infoTextVollstaendig) {
-            Ensure_DeleteFile(temp, false);
-            TextInDatei(in.infoText, temp);
-            arbeit = ZeilenEinlesen(temp);
+        if (infoFalten) {
+            arbeit = TextZeilen(in.infoText);
             InfoAufteilen(arbeit, in.stichtag, infoAlt, infoNeu, progress);
         }
 
-        Seitentext transfer = SeitenprotokollLesen(logDir + std::string(TransferLogName), in.transferAnsicht);
-        ZeilenInDatei(transfer.zeilen, temp);
-        Lines().swap(transfer.zeilen);
-        arbeit = ZeilenEinlesen(temp);
+        Seitentext transfer = SeitenprotokollLesen(logDir + std::string(TransferLogName));
         ZeilenAufteilen(
-            arbeit, [&](std::string_view l) { return CheckTransferDatum(l, in.stichtag); }, tranAlt, tranNeu,
-            progress);
-
-        Seitentext menu = SeitenprotokollLesen(logDir + std::string(MenuLogName), in.menuAnsicht);
-        ZeilenInDatei(menu.zeilen, temp);
-        Lines().swap(menu.zeilen);
-        arbeit = ZeilenEinlesen(temp);
+            transfer.zeilen, [&](std::string_view l) { return CheckTransferDatum(l, in.stichtag); }, tranAlt,
+            tranNeu, progress);
+        Seitentext menu = SeitenprotokollLesen(logDir + std::string(MenuLogName));
         ZeilenAufteilen(
-            arbeit, [&](std::string_view l) { return CheckMenuDatum(l, in.stichtag); }, menuAlt, menuNeu,
+            menu.zeilen, [&](std::string_view l) { return CheckMenuDatum(l, in.stichtag); }, menuAlt, menuNeu,
             progress);
+        for (const Seitentext* t : {&transfer, &menu})
+            if (!t->hinweis.empty())
+                res.hinweise.push_back(t->hinweis);
 
         res.infoAltZeilen = static_cast<std::int64_t>(infoAlt.size());
         res.infoNeuZeilen = static_cast<std::int64_t>(infoNeu.size());
@@ -347,26 +344,23 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             // The placeholder of an empty search names no file.
             if (f == KeineDateienGefunden || !FileExists(f))
                 continue;
-            bool frei = in.infoTextVollstaendig && infoStempel[i].has_value();
-            if (frei && in.infoStempelVorher) {
-                const auto& vorher = *in.infoStempelVorher;
-                frei = std::find(vorher.begin(), vorher.end(), *infoStempel[i]) != vorher.end() ||
-                       infoStempel[i] == infoQuelle;
-            }
-            if (frei && liveDateiLoeschen(f, infoStempel[i]))
+            if (infoFalten && liveDateiLoeschen(f, infoStempel[i]))
                 res.geloescht.push_back(f);
             else
                 res.behalten.push_back(f);
         }
         const std::string infemora = logDir + std::string(InfemoraName);
-        if (infoNeuDa && RenameNoReplace(logDir + res.infoNeu, infemora))
+        if (infoNeuDa && infemoraEinsetzen(logDir + res.infoNeu, infemora))
             res.umbenannt.push_back(infemora);
 
         auto seitenprotokoll = [&](std::string_view name, const Seitentext& t, const std::string& neu,
                                    bool neuDa) {
             const std::string live = logDir + std::string(name);
-            if (!FileExists(live))
+            if (!t.stempel) {
+                if (!t.hinweis.empty())
+                    res.behalten.push_back(live);
                 return;
+            }
             if (!liveDateiLoeschen(live, t.stempel)) {
                 res.behalten.push_back(live);
                 return;
@@ -377,8 +371,6 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         };
         seitenprotokoll(TransferLogName, transfer, res.tranNeu, tranNeuDa);
         seitenprotokoll(MenuLogName, menu, res.menuNeu, menuNeuDa);
-
-        Ensure_DeleteFile(temp, false);
         res.success = true;
     } catch (...) {
         // Nothing was deleted yet: the parts written so far would only repeat what the live logs
@@ -392,6 +384,63 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         res.success = false;
     }
     progress.Close();
+    return res;
+}
+
+KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime stichtag,
+                                            IProgress& progress) {
+    KuerzenErgebnis res;
+    std::string warum;
+    bool besetzt = false;
+    std::vector<DirLock> sperre =
+        LockFolders({logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
+    if (sperre.empty()) {
+        res.gesperrt = besetzt;
+        res.hinweise.push_back(warum);
+        return res;
+    }
+    KuerzenEingabe in;
+    in.stichtag = stichtag;
+    in.logDir = logDir;
+    LogDocument text;
+    const std::size_t registriertVorher = Info().registered().size();
+    try {
+        in.infoStempelVorher = StempelVon(AlleInfoDateien(logDir));
+        in.infoDateien = AlleInfoDateien(logDir);
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.AlleDateien1Click");
+        in.infoTextVollstaendig = false;
+    }
+    if (in.infoDateien.empty()) {
+        in.infoDateien.push_back(std::string(KeineDateienGefunden));
+    } else if (in.infoTextVollstaendig) {
+        MergeRunInput merge;
+        merge.files = in.infoDateien;
+        merge.allowConsolidation = false;
+        merge.logDir = logDir;
+        MergeRunResult m = DateienSortieren(merge, progress);
+        in.infoTextVollstaendig = m.success && m.viewText && Info().registered().size() == registriertVorher;
+        if (in.infoTextVollstaendig) {
+            in.infoDateien = m.files;
+            text.openDescriptor(m.viewText->get(), m.viewFile);
+        }
+    }
+    in.infoText = &text;
+    res = ZusammenfuehrenUndKuerzen(in, progress);
+    text.clear();
+    // As the window shows what is left afterwards, TEMOSORT.TXT holds it too.
+    if (res.success) {
+        try {
+            MergeRunInput danach;
+            danach.files = AlleInfoDateien(logDir);
+            danach.allowConsolidation = false;
+            danach.logDir = logDir;
+            if (!danach.files.empty())
+                DateienSortieren(danach, progress);
+        } catch (...) {
+            RegisterCurrentException("TfrmParallel.AlleDateien1Click");
+        }
+    }
     return res;
 }
 

@@ -2,13 +2,16 @@
 // Merge and shorten: folds the live logs of the log directory into numbered archive files and
 // keeps only the entries of the last days in the live logs.
 //
-// The info logs arrive as the merged text the view shows, the transfer and menu logs as their
-// views' lines or, when a view was never loaded, from their files. Each text is split into an
-// old part (up to the first line or entry dated on or after the cutoff day), which goes to a new
-// archive file, and a recent part, which replaces the live log.
+// The info logs arrive as the merged text the view shows; the transfer and menu logs are read
+// from their files (a view of them may be older than the file, and archiving it would repeat
+// lines archived before). Each text is split into an old part (up to the first line or entry
+// dated on or after the cutoff day), which goes to a new archive file, and a recent part, which
+// replaces the live log.
 //
-// Nothing is deleted before everything that replaces it is on disk, a live log that another
-// program holds open or that changed after it was read is kept, and no rename replaces a file.
+// Every line stands in the log folder exactly once afterwards: a log is folded only when all of
+// it can go (the info logs only all together), so a log that another program holds open or that
+// changed after it was read is left whole and nothing of it is archived. Nothing is deleted
+// before everything that replaces it is on disk, and no rename replaces a file.
 #include "host/datetime.h"
 #include "host/progress.h"
 #include "host/textfile.h"
@@ -28,7 +31,6 @@ inline constexpr std::string_view AltTranPrefix = "ALT-TRAN";
 inline constexpr std::string_view AltMenuPrefix = "ALT-MENU";
 inline constexpr std::string_view TransferLogName = "TRANSFER.LOG";
 inline constexpr std::string_view MenuLogName = "MENU.LOG";
-inline constexpr std::string_view TemoKuerName = "TEMOKUER.TXT";
 // Caption of the progress window while shortening (UTF-8, as the progress interface takes it).
 inline constexpr std::string_view KuerzenCaption = "Daten werden gek\xC3\xBCrzt ...";
 
@@ -73,10 +75,7 @@ struct KuerzenEingabe {
     // all of them (a program wrote to it meanwhile) is kept; the file the info text was read
     // from is the exception, as it is that text.
     std::optional<std::vector<DateiStempel>> infoStempelVorher;
-    // The views' lines when they were loaded; otherwise the live files are read.
-    std::optional<Lines> transferAnsicht, menuAnsicht;
-    std::string logDir;  // where the live logs and the archives lie
-    std::string staTemp; // where the temp file goes
+    std::string logDir; // where the live logs and the archives lie
     // Writes one archive or recent part as a new file, never replacing one; the default writes a
     // temp file beside it, flushes it and links it into place. Tests put a failing one here.
     std::function<void(const std::string& path, const Lines& lines)> teilSchreiben;
@@ -92,12 +91,24 @@ struct KuerzenErgebnis {
     std::vector<std::string> geloescht;   // live logs deleted
     std::vector<std::string> behalten;    // live logs kept although listed (in use, changed, failed)
     std::vector<std::string> umbenannt;   // live names a recent part took
+    // Why a log was left as it was (German, one sentence each); empty when all three were folded.
+    std::vector<std::string> hinweise;
+    // Another run held the log folder; the run did nothing.
+    bool gesperrt = false;
+    bool vollstaendig() const { return success && behalten.empty() && hinweise.empty(); }
 };
 
-// The run. Failures are registered under "CheckTransferDatum"; the result then says
-// success = false and no live log was deleted. The progress window shows the shortening caption
-// from the start and is closed on every path.
+// The run. It holds the log folder to itself (waiting for another run a while, see DirLock; a
+// caller that holds it already keeps it). Failures are registered under "CheckTransferDatum";
+// the result then says success = false and no live log was deleted. The progress window shows
+// the shortening caption from the start and is closed on every path.
 KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& eingabe, IProgress& progress);
+
+// The whole action without a window, as the command line and the unattended start run it: with
+// the folder held, every info log of it is merged (without consolidating: the shorten folds them
+// itself), then the run above. A merge that failed leaves the info logs alone.
+KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime stichtag,
+                                            IProgress& progress);
 
 // Writes the lines as a new file under path: temp file beside it, flushed, linked into place.
 // EFileError when anything fails or path exists; nothing is left behind then.

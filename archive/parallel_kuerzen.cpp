@@ -1,6 +1,7 @@
 // Merge and shorten, and its settings dialog.
 #include "archive/kuerzen_dialog.h"
 #include "archive/kuerzen_run.h"
+#include "host/dir_lock.h"
 #include "host/directories.h"
 #include "host/messages.h"
 #include "merge/discovery.h"
@@ -21,17 +22,19 @@ std::string realPathOf(const QListWidgetItem* item) {
     return (real.isValid() ? real.toString() : item->text()).toStdString();
 }
 
-// A log view holds its file's text only after its tab was shown; one line or none is not a
-// loaded log (the tab reads such a view again).
-std::optional<Lines> geladeneZeilen(const LogTextView* view) {
-    if (view->lineCount() < 2)
-        return std::nullopt;
-    Lines lines;
-    lines.reserve(static_cast<std::size_t>(view->lineCount()));
-    for (std::int64_t i = 0; i < view->lineCount(); ++i)
-        lines.push_back(view->line(i));
-    return lines;
-}
+// While merge and shorten runs, its reloads only read: a consolidation in between would fold the
+// logs into parts that the shorten then could not tell from the logs themselves.
+class OhneKonsolidierung {
+public:
+    explicit OhneKonsolidierung(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~OhneKonsolidierung() { flag_ = before_; }
+    OhneKonsolidierung(const OhneKonsolidierung&) = delete;
+    OhneKonsolidierung& operator=(const OhneKonsolidierung&) = delete;
+
+private:
+    bool& flag_;
+    bool before_;
+};
 
 } // namespace
 
@@ -39,35 +42,49 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
     SetStatus(true);
     GuiProgress progress(prgDialog);
     bool ok = false;
+    FKuerzenVollstaendig = false;
     try {
         KuerzenEingabe in;
         in.stichtag = KuerzStichtag(FKuerzTage);
         PumpWindowMessages();
         in.logDir = GetDirWwsByName("INFOPROT", "", true);
-        in.staTemp = GetDirWwsByName("STATEMP", "", true);
-        // The logs as they are before the reload reads them: one that a program writes to
-        // meanwhile is not deleted.
-        in.infoStempelVorher = StempelVon(AlleInfoDateien(in.logDir));
-        const std::size_t registriertVorher = Info().registered().size();
-        AlleDateien1Click(nullptr);
-        in.infoTextVollstaendig = Info().registered().size() == registriertVorher;
-        in.infoText = &memInfoWork->document();
-        for (int i = 0; i < lbInfodateien->count(); ++i)
-            in.infoDateien.push_back(realPathOf(lbInfodateien->item(i)));
-        in.transferAnsicht = geladeneZeilen(memTransfer);
-        in.menuAnsicht = geladeneZeilen(memMenu);
-        ok = ZusammenfuehrenUndKuerzen(in, progress).success;
+        OhneKonsolidierung lesen(FNichtKonsolidieren);
+        // The folder is this run's from the reload before to the reload after: another run in
+        // between could fold what this one is about to split.
+        progress.Show(std::string(KuerzenCaption));
+        std::string warum;
+        bool besetzt = false;
+        std::vector<DirLock> sperre =
+            LockFolders({in.logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
+        if (sperre.empty()) {
+            Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", warum);
+        } else {
+            // The logs as they are before the reload reads them: one that a program writes to
+            // meanwhile is not deleted.
+            in.infoStempelVorher = StempelVon(AlleInfoDateien(in.logDir));
+            const std::size_t registriertVorher = Info().registered().size();
+            AlleDateien1Click(nullptr);
+            in.infoTextVollstaendig = Info().registered().size() == registriertVorher;
+            in.infoText = &memInfoWork->document();
+            for (int i = 0; i < lbInfodateien->count(); ++i)
+                in.infoDateien.push_back(realPathOf(lbInfodateien->item(i)));
+            KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, progress);
+            ok = res.success;
+            FKuerzenVollstaendig = res.vollstaendig();
+            for (const auto& hinweis : res.hinweise)
+                Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", hinweis);
+            progress.Close();
+            if (ok) {
+                // The next visit of the two log tabs reads the files left now.
+                memTransfer->clear();
+                memMenu->clear();
+                AlleDateien1Click(nullptr);
+            }
+        }
     } catch (...) {
         RegisterCurrentException("CheckTransferDatum");
     }
     progress.Close();
-    if (ok) {
-        // The two views showed the logs as they were; the next visit of their tabs reads the
-        // files left now, and a later run does not archive the old text a second time.
-        memTransfer->clear();
-        memMenu->clear();
-        AlleDateien1Click(nullptr);
-    }
     // Also after a failure: a window left disabled could not even be closed.
     SetStatus(false);
 }

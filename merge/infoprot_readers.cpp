@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if defined(__SSE2__)
@@ -90,25 +91,72 @@ void CrLfCopier::Finish() {
 
 // ---------------------------------------------------------------------------------------------
 
-InfoStream::InfoStream(std::string path, std::int64_t* totalRead)
-    : path_(std::move(path)), totalRead_(totalRead) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+int openReadOnly(const std::string& path, struct stat& st) {
+    // Non-blocking, so that a pipe named like a log cannot stall the open; it is refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+InfoStream::InfoStream(std::string path, std::int64_t* totalRead, TBufferedFileStreams* owner)
+    : path_(std::move(path)), owner_(owner), totalRead_(totalRead) {
+    struct stat st {};
+    fd_ = openReadOnly(path_, st);
+    if (fd_ < 0 && errno == EMFILE && owner_ && owner_->evictOne())
+        fd_ = openReadOnly(path_, st);
     if (fd_ < 0)
         throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw EFileError("Datei " + path_ + " kann nicht gelesen werden");
+        throw EFileError("Datei " + path_ + " ist keine gewöhnliche Datei und wird nicht gelesen");
     }
     sizeAtOpen_ = st.st_size;
     device_ = st.st_dev;
     inode_ = st.st_ino;
+    if (owner_)
+        owner_->opened(this);
 }
 
 InfoStream::~InfoStream() {
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+int InfoStream::descriptor() {
+    if (fd_ >= 0)
+        return fd_;
+    struct stat st {};
+    fd_ = openReadOnly(path_, st);
+    if (fd_ < 0 && errno == EMFILE && owner_ && owner_->evictOne())
+        fd_ = openReadOnly(path_, st);
+    if (fd_ < 0)
+        throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
+    if (st.st_dev != device_ || st.st_ino != inode_) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EFileError("Datei " + path_ + " wurde während des Zusammenführens ersetzt");
+    }
+    if (owner_)
+        owner_->opened(this);
+    return fd_;
+}
+
+void InfoStream::closeDescriptor() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 void InfoStream::allocate(std::size_t capacity) {
@@ -135,7 +183,7 @@ InfoStream::Fill InfoStream::fill() {
     if (end_ == cap_)
         return Fill::Full;
     for (;;) {
-        ssize_t r = ::read(fd_, buf_.get() + end_, cap_ - end_);
+        ssize_t r = ::pread(descriptor(), buf_.get() + end_, cap_ - end_, readPos_);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
@@ -146,6 +194,7 @@ InfoStream::Fill InfoStream::fill() {
             return Fill::Eof;
         }
         end_ += static_cast<std::size_t>(r);
+        readPos_ += r;
         bytesRead_ += r;
         *totalRead_ += r;
         return Fill::Got;
@@ -154,7 +203,7 @@ InfoStream::Fill InfoStream::fill() {
 
 std::size_t InfoStream::readAt(std::int64_t offset, char* dst, std::size_t size) {
     for (;;) {
-        ssize_t r = ::pread(fd_, dst, size, offset);
+        ssize_t r = ::pread(descriptor(), dst, size, offset);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
@@ -170,8 +219,7 @@ void InfoStream::skipTo(std::int64_t offset) {
         beg_ = static_cast<std::size_t>(offset - bufOffset_);
         return;
     }
-    if (::lseek(fd_, offset, SEEK_SET) < 0)
-        throw EFileError("Lesen von " + path_ + " fehlgeschlagen: " + errnoText());
+    readPos_ = offset;
     bytesRead_ += offset - bufEnd;
     *totalRead_ += offset - bufEnd;
     bufOffset_ = offset;
@@ -181,12 +229,49 @@ void InfoStream::skipTo(std::int64_t offset) {
 // ---------------------------------------------------------------------------------------------
 
 void TBufferedFileStreams::Add(const std::string& path) {
-    streams_.push_back(std::make_unique<InfoStream>(path, &totalRead_));
+    streams_.push_back(std::make_unique<InfoStream>(path, &totalRead_, this));
 }
 
 void TBufferedFileStreams::Clear() {
+    open_.clear();
+    hand_ = 0;
     streams_.clear();
     totalRead_ = 0;
+}
+
+std::size_t TBufferedFileStreams::maxOpen() const {
+    if (maxOpenForTesting_ > 0)
+        return maxOpenForTesting_;
+    // Room is left for what else the process opens meanwhile (the output, the window, locks).
+    constexpr rlim_t kReserve = 64;
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 4096;
+    return static_cast<std::size_t>(
+        std::max<rlim_t>(8, limit.rlim_cur > kReserve ? limit.rlim_cur - kReserve : 8));
+}
+
+void TBufferedFileStreams::opened(InfoStream* stream) {
+    if (open_.size() < maxOpen()) {
+        open_.push_back(stream);
+        return;
+    }
+    // In turn, not by last use: the merge visits the files in a rhythm that a least-recently-used
+    // choice would always get wrong, and turns are O(1).
+    hand_ %= open_.size();
+    if (open_[hand_] != stream)
+        open_[hand_]->closeDescriptor();
+    open_[hand_] = stream;
+    hand_ = (hand_ + 1) % open_.size();
+}
+
+bool TBufferedFileStreams::evictOne() {
+    if (open_.empty())
+        return false;
+    hand_ %= open_.size();
+    open_[hand_]->closeDescriptor();
+    open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(hand_));
+    return true;
 }
 
 std::int64_t TBufferedFileStreams::TotalBytes() const {

@@ -46,11 +46,16 @@ private:
     std::int64_t lines_ = 0;
 };
 
-// One open info log.
+class TBufferedFileStreams;
+
+// One info log being read. Its descriptor may be closed between reads when more files are
+// merged than the process may hold open; it is then opened again and checked to be the very
+// file that was opened first.
 class InfoStream {
 public:
-    // Opens the file under its real name; EFileError when it cannot be read.
-    explicit InfoStream(std::string path, std::int64_t* totalRead);
+    // Opens the file under its real name; EFileError when it cannot be read or is no plain file
+    // (a pipe or a device would never end).
+    InfoStream(std::string path, std::int64_t* totalRead, TBufferedFileStreams* owner = nullptr);
     ~InfoStream();
     InfoStream(const InfoStream&) = delete;
     InfoStream& operator=(const InfoStream&) = delete;
@@ -77,9 +82,13 @@ private:
     std::size_t readAt(std::int64_t offset, char* dst, std::size_t size);
     // Drops unread bytes up to the file offset.
     void skipTo(std::int64_t offset);
+    int descriptor();
+    void closeDescriptor();
 
     std::string path_;
     int fd_ = -1;
+    TBufferedFileStreams* owner_ = nullptr;
+    std::int64_t readPos_ = 0; // file offset of the next read into the buffer
     std::int64_t sizeAtOpen_ = 0;
     std::uint64_t device_ = 0, inode_ = 0;
     std::unique_ptr<char[]> buf_;
@@ -115,9 +124,22 @@ public:
     void SetBufferBytes(std::size_t bytes) { bufferBytes_ = bytes; }
     // Gives every stream its read buffer; called once the list is complete.
     void AllocateBuffers();
+    // How many files are open at most at once; 0: what the process limit leaves.
+    void SetMaxOpenForTesting(std::size_t max) { maxOpenForTesting_ = max; }
+    std::size_t OpenCount() const { return open_.size(); }
 
 private:
+    friend class InfoStream;
+    // A stream opened its file: another one may have to close its own first.
+    void opened(InfoStream* stream);
+    // Closes one open file to make room; false when none is open.
+    bool evictOne();
+    std::size_t maxOpen() const;
+
     std::vector<std::unique_ptr<InfoStream>> streams_;
+    std::vector<InfoStream*> open_; // streams holding a descriptor, closed in turn when needed
+    std::size_t hand_ = 0;
+    std::size_t maxOpenForTesting_ = 0;
     std::size_t bufferBytes_;
     std::int64_t totalRead_ = 0;
 };

@@ -33,19 +33,37 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
 
 } // namespace
 
-MergeOutput::MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes)
-    : tempPath_(std::move(tempPath)), spillPath_(tempPath_ + ".teil"), writeBytes_(writeBytes),
-      spillBytes_(spillBytes) {
+MergeOutput::MergeOutput(std::string targetPath, std::size_t writeBytes, std::size_t spillBytes)
+    : targetPath_(std::move(targetPath)), writeBytes_(writeBytes), spillBytes_(spillBytes) {
+    // What killed runs left beside the target; a run still writing keeps its file open.
+    RemoveLeftoverTempsOf(targetPath_);
     buf_.reserve(writeBytes_ + spillBytes_ + 64 * 1024);
 }
 
 MergeOutput::~MergeOutput() {
     if (fd_ >= 0)
         ::close(fd_);
+    if (tempStarted_ && !published_)
+        ::unlink(tempPath_.c_str());
     if (spillFd_ >= 0) {
         ::close(spillFd_);
         ::unlink(spillPath_.c_str());
     }
+}
+
+int MergeOutput::createPrivate(std::string& path) const {
+    path = HiddenTempTemplate(targetPath_);
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const std::string why = errnoText();
+        path.clear();
+        throw EFileError("Datei " + targetPath_ + " kann nicht angelegt werden: " + why);
+    }
+    // mkostemp makes the file private; the result gets the user's default permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    return fd;
 }
 
 void MergeOutput::Append(const char* data, std::size_t size) {
@@ -65,9 +83,7 @@ void MergeOutput::ensureTemp() {
     if (fd_ >= 0)
         return;
     if (!tempStarted_) {
-        // An older file is unlinked rather than rewritten, so that a view still reading it keeps
-        // a consistent text.
-        fd_ = CreateFreshFile(tempPath_);
+        fd_ = createPrivate(tempPath_);
         tempStarted_ = true;
         return;
     }
@@ -87,7 +103,7 @@ void MergeOutput::writeCommitted() {
 
 void MergeOutput::spillPending() {
     if (spillFd_ < 0)
-        spillFd_ = CreateFreshFile(spillPath_);
+        spillFd_ = createPrivate(spillPath_);
     writeAll(spillFd_, buf_.data() + mark_, buf_.size() - mark_, spillPath_);
     buf_.resize(mark_);
 }
@@ -146,19 +162,14 @@ bool MergeOutput::EndBatch(const std::string* partPath) {
         ok = RenameNoReplace(tempPath_, *partPath);
         if (ok) {
             tempStarted_ = false;
+            tempPath_.clear();
             if (spillFd_ >= 0) {
+                // The spilled start of this batch becomes the new temp file.
                 ::close(spillFd_);
                 spillFd_ = -1;
-                // The spilled start of this batch becomes the new temp file.
-                if (RenameNoReplace(spillPath_, tempPath_)) {
-                    tempStarted_ = true;
-                } else {
-                    spillFd_ = ::open(spillPath_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-                    if (spillFd_ < 0)
-                        throw EFileError("Datei " + spillPath_ +
-                                         " kann nicht geöffnet werden: " + errnoText());
-                    appendSpillToTemp();
-                }
+                tempPath_ = std::move(spillPath_);
+                spillPath_.clear();
+                tempStarted_ = true;
             }
         }
     }
@@ -174,6 +185,26 @@ void MergeOutput::Finish(bool sync) {
     mark_ = buf_.size();
     writeCommitted();
     closeTemp(sync);
+}
+
+UniqueFd MergeOutput::OpenResult() const {
+    // The private name is this run's alone, so it still names the file just written.
+    UniqueFd fd(::open(tempPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
+        throw EFileError("Datei " + tempPath_ + " kann nicht gelesen werden: " + errnoText());
+    return fd;
+}
+
+bool MergeOutput::Publish() {
+    if (!tempStarted_ || published_)
+        return published_;
+    if (RenameReplacing(tempPath_, targetPath_)) {
+        published_ = true;
+        return true;
+    }
+    ::unlink(tempPath_.c_str());
+    tempStarted_ = false;
+    return false;
 }
 
 } // namespace infemora

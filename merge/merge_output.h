@@ -1,9 +1,13 @@
 #pragma once
-// The output of a merge run: the temp file, written in batches, and cut into archive parts at
-// batch boundaries. Completed batches are collected and written in large blocks. The batch in
+// The output of a merge run: a temp file of this run's own, written in batches, and cut into
+// archive parts at batch boundaries. Its name is private to the run (made with O_EXCL beside the
+// target), so that a second run writing the same target never swaps the file under this one;
+// the finished text takes the target's name only at the end (Publish), and the run reads it back
+// through its own descriptor. Completed batches are collected and written in large blocks. The batch in
 // progress stays in memory; should it grow very large while it may still start a new part
 // (when its lines must not land in the current temp file), it moves to a spill file beside the
 // temp file instead, so that memory stays bounded.
+#include "host/unique_fd.h"
 #include "merge/infoprot_readers.h"
 
 #include <cstddef>
@@ -13,7 +17,8 @@ namespace infemora {
 
 class MergeOutput final : public IEntrySink {
 public:
-    MergeOutput(std::string tempPath, std::size_t writeBytes, std::size_t spillBytes);
+    // targetPath: the name the finished text gets ("TEMOSORT.TXT" in STATEMP).
+    MergeOutput(std::string targetPath, std::size_t writeBytes, std::size_t spillBytes);
     ~MergeOutput() override;
     MergeOutput(const MergeOutput&) = delete;
     MergeOutput& operator=(const MergeOutput&) = delete;
@@ -30,7 +35,14 @@ public:
 
     // Writes everything to the temp file; with sync it is flushed to disk. EFileError on failure.
     void Finish(bool sync);
+    // After Finish: a descriptor of the finished text, valid whatever happens to its names.
+    UniqueFd OpenResult() const;
+    // After Finish: the finished text takes the target's name, replacing an earlier result. False
+    // when it cannot; the text then has no name left, but descriptors of it stay valid.
+    bool Publish();
 
+    const std::string& targetPath() const { return targetPath_; }
+    // The private name of the current temp file (empty before the first write).
     const std::string& tempPath() const { return tempPath_; }
     const std::string& spillPath() const { return spillPath_; }
 
@@ -41,10 +53,13 @@ private:
     void appendSpillToTemp();
     void closeTemp(bool sync);
 
-    std::string tempPath_, spillPath_;
+    int createPrivate(std::string& path) const;
+
+    std::string targetPath_, tempPath_, spillPath_;
     int fd_ = -1, spillFd_ = -1;
-    bool tempStarted_ = false; // the current temp file was created in this run
-    std::string buf_;          // [0, mark_) completed batches, then the batch in progress
+    bool tempStarted_ = false; // the current temp file exists under tempPath_
+    bool published_ = false;
+    std::string buf_; // [0, mark_) completed batches, then the batch in progress
     std::size_t mark_ = 0;
     std::size_t writeBytes_, spillBytes_;
     bool mayStartPart_ = false;

@@ -1,6 +1,7 @@
 #include "merge/merge_run.h"
 
 #include "host/codec1252.h"
+#include "host/dir_lock.h"
 #include "host/directories.h"
 #include "host/direxplorer.h"
 #include "host/errors.h"
@@ -10,8 +11,12 @@
 #include "merge/merge_output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace infemora {
 
@@ -104,7 +109,10 @@ int HoechsteArchivNummer(const std::string& dir) {
         auto point = rec.name.find('.');
         std::string_view text =
             point == std::string::npos ? std::string_view() : std::string_view(rec.name).substr(point + 1);
-        highest = std::max(highest, StrToIntDef(text, 0));
+        // Only numbers a part can have; anything larger names no part of ours.
+        const int number = StrToIntDef(text, 0);
+        if (number <= MaxArchivNummer)
+            highest = std::max(highest, number);
     }
     return highest;
 }
@@ -124,12 +132,105 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress) {
     return DateienSortieren(in, progress, streams);
 }
 
+namespace {
+
+// Why the sources may not be consolidated even if the merge grows large: each must be a plain file
+// under its name that no other program holds, and an INFEMORA.000 beside the parts must be one of
+// them (its entries would otherwise be neither in the parts nor kept). Empty: they may.
+std::string konsolidierungHindernis(const std::vector<std::string>& realPaths, const std::string& zielDir,
+                                    IProgress& progress) {
+    for (const auto& path : realPaths) {
+        progress.Pump();
+        if (!IsPlainFileNoFollow(path))
+            return path + " ist keine gew\xC3\xB6hnliche Datei";
+        if (CheckFileInUse(path, true))
+            return path + " wird von einem anderen Programm benutzt";
+    }
+    const std::string infemora = zielDir + std::string(InfemoraName);
+    if (::access(infemora.c_str(), F_OK) == 0 &&
+        std::none_of(realPaths.begin(), realPaths.end(),
+                     [&](const std::string& p) { return sameFile(p, infemora); }))
+        return infemora + " ist nicht unter den zusammengef\xC3\xBChrten Dateien";
+    return {};
+}
+
+void writeAllTo(int fd, const char* data, std::size_t size, const std::string& path) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw EFileError("Schreiben in " + path + " fehlgeschlagen: " + std::strerror(errno));
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void appendFileTo(int in, const std::string& inPath, int out, const std::string& outPath) {
+    std::vector<char> block(1 << 20);
+    for (off_t offset = 0;;) {
+        ssize_t r = ::pread(in, block.data(), block.size(), offset);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            throw EFileError("Lesen von " + inPath + " fehlgeschlagen: " + std::strerror(errno));
+        if (r == 0)
+            return;
+        writeAllTo(out, block.data(), static_cast<std::size_t>(r), outPath);
+        offset += r;
+    }
+}
+
+// Undoes a consolidation that cannot be completed: the whole text goes back into one file of the
+// run (parts first, then the tail), and the parts, which only repeat the sources that stay, are
+// removed. The whole text takes the name of the run's result. Returns its descriptor.
+UniqueFd teileZuruecknehmen(MergeRunResult& res, int tail, const std::string& tempPath) {
+    std::string path = HiddenTempTemplate(tempPath);
+    UniqueFd whole(::mkostemp(path.data(), O_CLOEXEC));
+    if (!whole)
+        throw EFileError("Datei " + tempPath + " kann nicht angelegt werden: " + std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(whole.get(), 0666 & ~mask);
+    try {
+        for (const auto& part : res.archiveParts) {
+            UniqueFd in(::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            if (!in)
+                throw EFileError("Datei " + part + " kann nicht gelesen werden: " + std::strerror(errno));
+            appendFileTo(in.get(), part, whole.get(), path);
+        }
+        appendFileTo(tail, tempPath, whole.get(), path);
+        if (!RenameReplacing(path, tempPath))
+            ::unlink(path.c_str());
+    } catch (...) {
+        ::unlink(path.c_str());
+        throw;
+    }
+    for (const auto& part : res.archiveParts)
+        Ensure_DeleteFile(part, false);
+    res.archiveParts.clear();
+    res.archived = false;
+    UniqueFd reader(::dup(whole.get()));
+    ::lseek(reader.get(), 0, SEEK_SET);
+    return reader;
+}
+
+std::vector<std::string> ordnerVon(const std::vector<std::string>& paths) {
+    std::vector<std::string> dirs;
+    for (const auto& p : paths)
+        dirs.push_back(ExtractFileDir(p));
+    return dirs;
+}
+
+} // namespace
+
 MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TBufferedFileStreams& streams) {
     MergeRunResult res;
     res.files = in.files;
     streams.Clear();
     if (in.bufferBytesPerFile != 0)
         streams.SetBufferBytes(in.bufferBytesPerFile);
+    std::vector<DirLock> locks;
     try {
         progress.Show(""); // keeps the caption the caller gave it
         progress.Pump();
@@ -140,20 +241,50 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         // Parts and INFEMORA.000 go beside the first listed file, also when another moves ahead.
         const std::string zielDir = ExtractFilePath(ExpandFileName(in.files.front()));
         TmpDateiNachVorn(res.files);
+        std::vector<std::string> realPaths;
+        for (const auto& f : res.files)
+            realPaths.push_back(ExpandFileName(f));
+        const std::chrono::milliseconds wait = in.lockWait.value_or(LockWaitTime());
 
         // Only an unfiltered run may consolidate: parts of a filtered run would hold the window
-        // alone, and the sources deleted after it everything else.
-        const bool mayConsolidate = in.allowConsolidation && !in.AFilter;
-        if (mayConsolidate)
+        // alone, and the sources deleted after it everything else. A run that consolidates has
+        // the folders to itself; any other reads them while no run changes them.
+        bool mayConsolidate = in.allowConsolidation && !in.AFilter;
+        std::string hindernis; // why a consolidation due would not happen
+        std::string why;
+        bool busy = false;
+        if (mayConsolidate) {
+            std::vector<std::string> dirs = ordnerVon(realPaths);
+            dirs.push_back(zielDir);
+            locks = LockFolders(dirs, LockKind::Exclusive,
+                                in.consolidationRequired ? wait : std::chrono::milliseconds(0), progress, why,
+                                busy);
+            if (locks.empty()) {
+                if (in.consolidationRequired) {
+                    res.lockBusy = busy;
+                    res.lockFailure = why;
+                    throw EInfemora(why);
+                }
+                mayConsolidate = false;
+                hindernis = why;
+            }
+        }
+        if (locks.empty()) {
+            locks = LockFolders(ordnerVon(realPaths), LockKind::Shared, wait, progress, why, busy);
+            if (locks.empty()) {
+                res.lockBusy = busy;
+                res.lockFailure = why;
+                throw EInfemora(why);
+            }
+        }
+        if (mayConsolidate) {
             RemoveLeftoverLogTemps(zielDir);
-        bool allFree = true;
-        std::vector<std::string> realPaths;
-        for (const auto& f : res.files) {
+            hindernis = konsolidierungHindernis(realPaths, zielDir, progress);
+        }
+        const bool mayCut = mayConsolidate && hindernis.empty();
+        for (const auto& path : realPaths) {
             progress.Pump();
-            realPaths.push_back(ExpandFileName(f));
-            if (mayConsolidate && allFree && CheckFileInUse(realPaths.back(), true))
-                allFree = false;
-            streams.Add(realPaths.back());
+            streams.Add(path);
         }
 
         TParallelReader reader(streams);
@@ -166,6 +297,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         bool archived = false;
         bool broken = false;        // a part could not be made: no further cut, nothing deleted
         std::int64_t tempLines = 0; // lines in the current temp file
+        std::int64_t allLines = 0;  // lines of the whole text
         std::string nextName;
         std::string logDir;
         const std::int64_t total = streams.TotalBytes();
@@ -192,9 +324,17 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
                     }
                 }
             }
-            std::string partPath = zielDir + archivName(archiveNumber + 1);
-            if (!out->EndBatch(&partPath))
+            // The part and the tail after it both need a five-digit number.
+            if (archiveNumber + 2 > MaxArchivNummer) {
+                hindernis = "Es ist keine freie Archivnummer mehr frei (ALT-INFO." +
+                            std::to_string(MaxArchivNummer) + " ist erreicht)";
                 return false;
+            }
+            std::string partPath = zielDir + archivName(archiveNumber + 1);
+            if (!out->EndBatch(&partPath)) {
+                hindernis = "Der Archivteil " + partPath + " kann nicht angelegt werden";
+                return false;
+            }
             ++archiveNumber;
             nextName = archivName(archiveNumber + 1);
             res.archiveParts.push_back(partPath);
@@ -206,23 +346,27 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
                 std::int64_t lines = reader.Current().CopyTo(*out);
                 counted += lines;
                 tempLines += lines;
+                allLines += lines;
                 if (counted > kBatchLines) {
                     const std::int64_t batchLines = counted;
                     counted = 0;
-                    if (mayConsolidate && allFree && !broken && flushCount > kWritesPerPart) {
+                    const bool due = mayConsolidate && flushCount > kWritesPerPart;
+                    if (due && mayCut && !broken) {
                         if (cutPart()) {
                             archived = res.archived = true;
                             flushCount = 0;
                             tempLines = batchLines;
                         } else {
                             broken = true;
+                            out->EndBatch(nullptr);
                         }
                     } else {
+                        if (due && res.notConsolidated.empty())
+                            res.notConsolidated = hindernis;
                         out->EndBatch(nullptr);
                     }
                     ++flushCount;
-                    out->SetBatchMayStartPart(mayConsolidate && allFree && !broken &&
-                                              flushCount > kWritesPerPart);
+                    out->SetBatchMayStartPart(mayCut && !broken && flushCount > kWritesPerPart);
                 }
             }
             progress.Pump();
@@ -235,33 +379,59 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             reader.Advance();
         }
         // The last entry counts towards no batch; it goes with the final write.
-        if (reader.HasEntry() && passes(reader.Current()))
-            tempLines += reader.Current().CopyTo(*out);
+        if (reader.HasEntry() && passes(reader.Current())) {
+            const std::int64_t lines = reader.Current().CopyTo(*out);
+            tempLines += lines;
+            allLines += lines;
+        }
         out->Finish(archived && !broken);
-        out.reset();
+        UniqueFd text = out->OpenResult();
 
         std::vector<SourceRecord> sources;
         for (std::size_t i = 0; i < streams.Count(); ++i)
             sources.push_back({streams[i].device(), streams[i].inode(), streams[i].ConsumedTo()});
         streams.Clear();
 
-        if (!archived) {
-            res.viewFile = tempPath;
-        } else {
-            // Nothing is deleted unless every part and the tail are complete on disk and in place.
+        res.viewFile = tempPath;
+        bool published = false;
+        if (archived) {
             const std::string tailPath = zielDir + nextName;
             const std::string infemora = zielDir + std::string(InfemoraName);
-            const bool tailWritten = !broken && RenameNoReplace(tempPath, tailPath);
-            bool tailInPlace = false;
-            if (tailWritten) {
-                // The older INFEMORA.000 may only go when its entries are in this merge.
-                bool free = !FileExists(infemora);
-                if (!free && unchangedSource(infemora, sources) && !CheckFileInUse(infemora, true))
-                    free = Ensure_DeleteFile(infemora, false);
-                tailInPlace = free && RenameNoReplace(tailPath, infemora);
+            // Every source must still be what was read and free to go; otherwise the parts would
+            // repeat entries that stay in their logs.
+            if (!broken) {
+                for (const auto& path : realPaths) {
+                    progress.Pump();
+                    if (!unchangedSource(path, sources) || CheckFileInUse(path, true)) {
+                        hindernis = path + " wurde w\xC3\xA4hrend des Zusammenf\xC3\xBChrens ge\xC3\xA4ndert "
+                                           "oder ge\xC3\xB6"
+                                           "ffnet";
+                        broken = true;
+                        break;
+                    }
+                }
             }
-            res.viewFile = tailInPlace ? infemora : tailWritten ? tailPath : tempPath;
-            if (tailInPlace) {
+            bool tailInPlace = false;
+            if (!broken && CopyToNewFile(text.get(), tailPath)) {
+                // INFEMORA.000, when there is one, is a source just checked: the tail, which holds
+                // its entries, takes its place in one step.
+                tailInPlace = FileExists(infemora) ? RenameReplacing(tailPath, infemora)
+                                                   : RenameNoReplace(tailPath, infemora);
+                if (!tailInPlace) {
+                    hindernis = infemora + " kann nicht ersetzt werden";
+                    Ensure_DeleteFile(tailPath, false);
+                }
+            } else if (!broken) {
+                hindernis = "Der Rest " + tailPath + " kann nicht angelegt werden";
+            }
+            if (!tailInPlace) {
+                res.notConsolidated = hindernis;
+                text = teileZuruecknehmen(res, text.get(), tempPath);
+                published = true;
+                archived = false;
+                tempLines = allLines;
+            } else {
+                res.viewFile = infemora;
                 for (const auto& path : realPaths) {
                     progress.Pump();
                     // After the first consolidation INFEMORA.000 is itself a source; the new one stays.
@@ -273,6 +443,11 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
                 }
             }
         }
+        // The result takes the shared name last; what this run shows is its own file in any case.
+        if (!published && !out->Publish() && !archived)
+            throw EFileError("Datei " + tempPath + " kann nicht geschrieben werden");
+        out.reset();
+        res.viewText = std::make_shared<UniqueFd>(std::move(text));
         res.lines = tempLines;
         res.archived = archived;
         res.success = true;
@@ -280,9 +455,11 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         RegisterCurrentException("DateienSortieren");
         res.success = false;
         res.viewFile.clear();
+        res.viewText.reset();
         res.lines = 0;
     }
     streams.Clear();
+    locks.clear();
     progress.Close();
     return res;
 }

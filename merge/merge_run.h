@@ -9,10 +9,13 @@
 #include "host/datetime.h"
 #include "host/progress.h"
 #include "host/textfile.h"
+#include "host/unique_fd.h"
 #include "merge/infoprot_readers.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,8 +30,16 @@ struct MergeRunInput {
     bool AFilter = false;
     TDateTime FSelVon, FSelBis;
     // Cutting archive parts and deleting the sources; the command line allows it only on request.
+    // The run then needs the folders of the sources and of the parts to itself: when another run
+    // holds one of them, it merges without consolidating (the next run will), unless
+    // consolidationRequired, in which case it waits for the other run and fails when that lasts
+    // too long.
     bool allowConsolidation = true;
-    // Empty: "TEMOSORT.TXT" in STATEMP.
+    bool consolidationRequired = false;
+    // How long to wait for another run in the same folders; nullopt: LockWaitTime().
+    std::optional<std::chrono::milliseconds> lockWait;
+    // Empty: "TEMOSORT.TXT" in STATEMP. The run writes a file of its own beside it, which takes
+    // this name when it is complete.
     std::string tempPath;
     // Where the archive numbers are looked up; empty: the host's INFOPROT directory.
     std::string logDir;
@@ -44,14 +55,24 @@ struct MergeRunResult {
     bool success = false;
     // The list after the file being written was moved to its head.
     std::vector<std::string> files;
-    // The file the view loads; empty after a failed run.
+    // The file the view shows, by name (TEMOSORT.TXT, or INFEMORA.000 after a consolidation);
+    // empty after a failed run. Read the text through viewText: the name may stand for another
+    // run's result by the time anyone looks it up again.
     std::string viewFile;
+    std::shared_ptr<UniqueFd> viewText;
     // Lines of viewFile; the view enables filter, save and print above one line.
     std::int64_t lines = 0;
     // At least one archive part was cut.
     bool archived = false;
     std::vector<std::string> archiveParts; // full paths, in order
     std::vector<std::string> deleted;      // sources deleted after consolidation
+    // Another run held a folder this one needed (success is false then, unless consolidation
+    // was only skipped); lockFailure says why in German.
+    bool lockBusy = false;
+    std::string lockFailure;
+    // Why a run that was allowed to consolidate did not (another run in the folder, a source in
+    // use, a part that could not be written); empty when it did or had no reason to.
+    std::string notConsolidated;
 };
 
 // Runs the merge with the window's reader objects; the input list is empty again afterwards.
@@ -77,8 +98,10 @@ void TmpDateiNachVorn(std::vector<std::string>& files);
 // (see RemoveLeftoverTemps). Returns how many went.
 int RemoveLeftoverLogTemps(const std::string& dir);
 
+// Archive parts have five-digit numbers.
+inline constexpr int MaxArchivNummer = 99999;
 // The highest archive number of the "ALT-INFO.*" files in dir; text after the point that is no
-// number counts 0.
+// number counts 0, and numbers beyond MaxArchivNummer are no part's.
 int HoechsteArchivNummer(const std::string& dir);
 
 } // namespace infemora

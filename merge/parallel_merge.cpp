@@ -41,7 +41,9 @@ void TfrmParallel::createReaders() {
     FInfoProtStream = std::make_unique<TBufferedFileStreams>();
 }
 
-void TfrmParallel::releaseReaders() { FInfoProtStream.reset(); }
+void TfrmParallel::releaseReaders() {
+    FInfoProtStream.reset();
+}
 
 void TfrmParallel::OnFileFound(const std::string& name, const std::string& dir) {
     try {
@@ -59,7 +61,9 @@ void TfrmParallel::AlleDateien1Click(QObject* sender) {
         memInfoWork->clear();
         FAlleDateien = true;
         TDirExplorer search("", "inf*.*");
-        search.OnFileFound = [this](const TSearchRec& r, const std::string& dir) { OnFileFound(r.name, dir); };
+        search.OnFileFound = [this](const TSearchRec& r, const std::string& dir) {
+            OnFileFound(r.name, dir);
+        };
         search.Execute();
         if (lbInfodateien->count() >= 1)
             DateienSortieren(false);
@@ -81,7 +85,8 @@ void TfrmParallel::Dateienoeffnen1Click(QObject*) {
         } else {
             QFileDialog dialog(this);
             dialog.setFileMode(QFileDialog::ExistingFiles);
-            dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot); // masks without regard to case
+            dialog.setFilter(QDir::AllDirs | QDir::Files |
+                             QDir::NoDotAndDotDot); // masks without regard to case
             dialog.setNameFilters(
                 {QStringLiteral("Textdateien (inf*.txt)"), QStringLiteral("Alle Dateien (inf*.*)")});
             dialog.selectNameFilter(QStringLiteral("Alle Dateien (inf*.*)"));
@@ -109,6 +114,7 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
         for (int i = 0; i < lbInfodateien->count(); ++i)
             input.files.push_back(realPathOf(lbInfodateien->item(i)));
         input.AFilter = AFilter;
+        input.allowConsolidation = !FNichtKonsolidieren;
         input.FSelVon = FSelVon;
         input.FSelBis = FSelBis;
         memInfoWork->clear();
@@ -118,8 +124,8 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
             for (const auto& f : result.files)
                 lbInfodateien->addItem(listItem(f));
         }
-        if (!result.viewFile.empty())
-            memInfoWork->loadFile(result.viewFile);
+        if (result.viewText)
+            memInfoWork->loadDescriptor(result.viewText->get(), result.viewFile);
         if (memInfoWork->lineCount() > 1) {
             Selektion1->setEnabled(true);
             AlleDatenAnzeigen1->setEnabled(true);
@@ -138,7 +144,8 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
 
 void TfrmParallel::Selektion1Click() {
     try {
-        bool confirmed = askSelektion ? askSelektion() : (frmSelektion && frmSelektion->exec() == QDialog::Accepted);
+        bool confirmed =
+            askSelektion ? askSelektion() : (frmSelektion && frmSelektion->exec() == QDialog::Accepted);
         if (!confirmed)
             return;
         SetStatus(true);

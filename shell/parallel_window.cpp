@@ -4,10 +4,10 @@
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
+#include "merge/infoprot_readers.h"
 #include "shell/progress_window.h"
 #include "shell/teardown.h"
 #include "shell/terminate_listener.h"
-#include "merge/infoprot_readers.h"
 #include "textview/log_text_view.h"
 
 #include <QAction>
@@ -46,7 +46,9 @@ TfrmParallel::TfrmParallel(const std::vector<std::string>& args, QWidget* parent
     FormCreate(args);
 }
 
-TfrmParallel::~TfrmParallel() { FormDestroy(); }
+TfrmParallel::~TfrmParallel() {
+    FormDestroy();
+}
 
 void TfrmParallel::createWidgets() {
     pgcDateien = new QTabWidget(this);
@@ -68,7 +70,8 @@ void TfrmParallel::createWidgets() {
     pgcDateien->addTab(tshInfoprotokolle, QStringLiteral("Infoprotokolle"));
 
     // The two logs shown whole, each a view filling its tab.
-    auto logTab = [this](const char* tabName, const char* viewName, const QString& title, LogTextView*& view) {
+    auto logTab = [this](const char* tabName, const char* viewName, const QString& title,
+                         LogTextView*& view) {
         auto* tab = new QWidget;
         tab->setObjectName(tabName);
         view = makeView(viewName, tab);
@@ -134,11 +137,11 @@ void TfrmParallel::createMenus() {
     AlleDateien1 = add(datei, "AlleDateien1", QStringLiteral("Alle aktuellen Protokolldateien"), {},
                        [this] { AlleDateien1Click(AlleDateien1); });
     datei->addSeparator();
-    ZusammenfhrenundKrzen1 = add(datei, "ZusammenfhrenundKrzen1", QStringLiteral("Zusammenführen und Kürzen"), {},
-                                 [this] { ZusammenfhrenundKrzen1Click(ZusammenfhrenundKrzen1); });
+    ZusammenfhrenundKrzen1 = add(datei, "ZusammenfhrenundKrzen1", QStringLiteral("Zusammenführen und Kürzen"),
+                                 {}, [this] { ZusammenfhrenundKrzen1Click(ZusammenfhrenundKrzen1); });
     datei->addSeparator();
-    Speichern1 = add(datei, "Speichern1", QStringLiteral("Speichern unter"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                     [this] { Speichern1Click(); });
+    Speichern1 = add(datei, "Speichern1", QStringLiteral("Speichern unter"),
+                     QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Speichern1Click(); });
     Drucken1 = add(datei, "Drucken1", QStringLiteral("Drucken"), QKeySequence(Qt::CTRL | Qt::Key_P),
                    [this] { Drucken1Click(); });
     datei->addSeparator();
@@ -150,8 +153,9 @@ void TfrmParallel::createMenus() {
     Selektion1 = add(bearbeiten, "Selektion1", QStringLiteral("Filter Infoprotokolle ..."), {},
                      [this] { Selektion1Click(); });
     Selektion1->setCheckable(true);
-    AlleDatenAnzeigen1 = add(bearbeiten, "AlleDatenAnzeigen1", QStringLiteral("Filter Infoprotokolle aufheben"), {},
-                             [this] { AlleDatenAnzeigen1Click(); });
+    AlleDatenAnzeigen1 =
+        add(bearbeiten, "AlleDatenAnzeigen1", QStringLiteral("Filter Infoprotokolle aufheben"), {},
+            [this] { AlleDatenAnzeigen1Click(); });
     bearbeiten->addSeparator();
     Auswerten1 = add(bearbeiten, "Auswerten1", QStringLiteral("Protokolle auswerten"), {},
                      [this] { AuswertenClick(); });
@@ -227,6 +231,7 @@ void TfrmParallel::FormCreate_DoJob(const std::vector<std::string>& args) {
             FKuerzTage = d.kuerzTage;
             show();
             ZusammenfhrenundKrzen1Click(nullptr);
+            FExitCode = FKuerzenVollstaendig ? 0 : 1;
             RequestTerminate();
             break;
         case StartMode::Default:
@@ -240,9 +245,10 @@ void TfrmParallel::FormCreate_DoJob(const std::vector<std::string>& args) {
         case StartMode::Unknown:
             // Nothing to start: stay idle so that the user can look around and quit.
             SetStatus(false);
-            Info().RegisterMessage("TfrmParallel.FormCreate_DoJob",
-                                   "Unbekannter Aufrufparameter \"" + d.argument +
-                                       "\"; es wurde nichts geladen. Erlaubt sind NOMORA, AUTOSEND und -A=Tage.");
+            Info().RegisterMessage(
+                "TfrmParallel.FormCreate_DoJob",
+                "Unbekannter Aufrufparameter \"" + d.argument +
+                    "\"; es wurde nichts geladen. Erlaubt sind NOMORA, AUTOSEND und -A=Tage.");
             break;
         }
     } catch (...) {
@@ -335,10 +341,11 @@ void TfrmParallel::FormDestroy() {
         return;
     destroyed_ = true;
     qApp->removeEventFilter(this);
-    RunTeardown({{[this] { bookingTeardownFocus(); }},
-                 {[this] { bookingTeardownClose(); }},
-                 {[this] { releaseReaders(); }}},
-                [] { Info().FehlerTerminate("TfrmParallel.FormDestroy"); }, "TfrmParallel.FormDestroy");
+    RunTeardown(
+        {{[this] { bookingTeardownFocus(); }}, {[this] { bookingTeardownClose(); }}, {[this] {
+             releaseReaders();
+         }}},
+        [] { Info().FehlerTerminate("TfrmParallel.FormDestroy"); }, "TfrmParallel.FormDestroy");
 }
 
 LogTextView* TfrmParallel::ActiveView() const {

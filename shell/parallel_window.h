@@ -71,20 +71,26 @@ public:
     void RequestTerminate();
 
     // Seams for the tests: the file pickers and modal questions a user would answer.
-    std::function<QStringList()> pickInfoFiles;     // "Infoprotokolle öffnen"
-    std::function<QString()> pickSingleFile;         // "Ansicht einzelner Datei"
-    std::function<QString()> pickSaveFile;           // "Speichern unter"
-    std::function<bool()> askPassword;               // "Protokolle auswerten"
-    std::function<bool()> askSelektion;              // "Filter Infoprotokolle ..." (Von, Bis are read)
-    std::function<bool()> askSearchText;             // "Suchen ..." (the dialog's text is read)
+    std::function<QStringList()> pickInfoFiles; // "Infoprotokolle öffnen"
+    std::function<QString()> pickSingleFile;    // "Ansicht einzelner Datei"
+    std::function<QString()> pickSaveFile;      // "Speichern unter"
+    std::function<bool()> askPassword;          // "Protokolle auswerten"
+    std::function<bool()> askSelektion;         // "Filter Infoprotokolle ..." (Von, Bis are read)
+    std::function<bool()> askSearchText;        // "Suchen ..." (the dialog's text is read)
     std::function<bool(QPrinter&, bool& selectionOnly)> choosePrinter; // "Drucken"
-    std::function<bool()> askPrintManyLines;         // the question before more than 80 lines
+    std::function<bool()> askPrintManyLines; // the question before more than 80 lines
 
     // Fields of the window, public for the tests as the original's published fields are.
     bool FAlleDateien = false;
     TDateTime FSelVon, FSelBis;
     std::string FSelSuche;
     int FKuerzTage = 10;
+    // Set while merge and shorten runs: its reloads merge without consolidating.
+    bool FNichtKonsolidieren = false;
+    // Whether the last merge and shorten folded every log; the unattended start ends with 1
+    // otherwise.
+    bool FKuerzenVollstaendig = false;
+    int exitCode() const { return FExitCode; }
     QEvent::Type FTerminateAppMessage = QEvent::None;
 
     QTabWidget* pgcDateien = nullptr;
@@ -150,6 +156,7 @@ private:
     std::unique_ptr<TBufferedFileStreams> FInfoProtStream;
     TerminateListener* terminateListener_ = nullptr;
     bool FTerminateRequested = false;
+    int FExitCode = 0;
     bool destroyed_ = false;
 };
 

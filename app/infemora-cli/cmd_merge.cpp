@@ -5,9 +5,11 @@
 #include "host/codec1252.h"
 #include "host/datetime.h"
 #include "host/directories.h"
+#include "host/direxplorer.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/progress.h"
+#include "host/unique_fd.h"
 #include "merge/discovery.h"
 #include "merge/merge_run.h"
 #include "merge/selektion_rules.h"
@@ -101,53 +103,39 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Streams the file into fd; the text is never held whole. The kernel copies where it can.
-bool copyInto(const std::string& source, int fd, std::string& error) {
-    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        error = source + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    bool kernelCopy = true;
+// Streams the open file in into fd; the text is never held whole. The kernel copies where it can.
+bool copyInto(int in, int fd, std::string& error) {
+    off_t offset = 0;
     for (;;) {
-        ssize_t n = ::sendfile(fd, in, nullptr, 1 << 30);
+        ssize_t n = ::sendfile(fd, in, &offset, 1 << 30);
         if (n > 0)
             continue;
         if (n == 0)
-            break;
+            return true;
         if (errno == EINTR)
             continue;
-        if (errno == EINVAL || errno == ENOSYS) {
-            kernelCopy = false; // this kind of output takes plain writes only
-            break;
-        }
+        if (errno == EINVAL || errno == ENOSYS)
+            break; // this kind of output takes plain writes only
         error = std::strerror(errno);
-        ok = false;
-        break;
+        return false;
     }
-    if (ok && !kernelCopy) {
-        std::vector<char> block(1 << 20);
-        for (;;) {
-            ssize_t r = ::read(in, block.data(), block.size());
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0) {
-                error = source + ": " + std::strerror(errno);
-                ok = false;
-                break;
-            }
-            if (r == 0)
-                break;
-            if (!writeAll(fd, block.data(), static_cast<std::size_t>(r))) {
-                error = std::strerror(errno);
-                ok = false;
-                break;
-            }
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        ssize_t r = ::pread(in, block.data(), block.size(), offset);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            error = std::strerror(errno);
+            return false;
         }
+        if (r == 0)
+            return true;
+        if (!writeAll(fd, block.data(), static_cast<std::size_t>(r))) {
+            error = std::strerror(errno);
+            return false;
+        }
+        offset += r;
     }
-    ::close(in);
-    return ok;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -158,8 +146,8 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 // A regular output file is replaced only once the new text is complete; devices and pipes
-// (/dev/null) are written directly.
-bool writeOutput(const std::string& source, const std::string& output) {
+// (/dev/null) are written directly. source is the merge's own result, open.
+bool writeOutput(int source, const std::string& output) {
     std::string error;
     if (output.empty()) {
         if (copyInto(source, STDOUT_FILENO, error))
@@ -167,12 +155,10 @@ bool writeOutput(const std::string& source, const std::string& output) {
         std::cerr << "infemora-cli: Ausgabe fehlgeschlagen: " << error << std::endl;
         return false;
     }
-    if (sameFile(source, output))
-        return true;
     struct stat st {};
     bool exists = ::stat(output.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {
-        int fd = ::open(output.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        int fd = ::open(output.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
         bool ok = fd >= 0 && copyInto(source, fd, error);
         if (fd < 0)
             error = std::strerror(errno);
@@ -186,7 +172,7 @@ bool writeOutput(const std::string& source, const std::string& output) {
     }
     RemoveLeftoverTempsOf(output);
     std::string tmpl = HiddenTempTemplate(output);
-    int fd = ::mkstemp(tmpl.data());
+    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) {
         std::cerr << "infemora-cli: Ausgabe nach " << output << " fehlgeschlagen: " << std::strerror(errno)
                   << std::endl;
@@ -215,35 +201,82 @@ bool writeOutput(const std::string& source, const std::string& output) {
     return ok;
 }
 
+// An output that would overwrite what is merged, or land in the log folder under a name the next
+// search takes for a log (merged twice next time, deleted by the next consolidation), is refused.
+std::string ausgabeVerboten(const std::string& output, const std::vector<std::string>& inputs,
+                            const std::string& logDir) {
+    if (output.empty())
+        return {};
+    for (const auto& in : inputs)
+        if (sameFile(output, in))
+            return output + " ist eine der zusammengeführten Dateien";
+    const std::string dir = ExtractFileDir(ExpandFileName(output));
+    struct stat a {
+    }, b{};
+    if (::stat(dir.c_str(), &a) == 0 && ::stat(logDir.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino &&
+        (MatchesMask(ExtractFileName(output), "inf*.*") ||
+         MatchesMask(ExtractFileName(output), "transfer.log") ||
+         MatchesMask(ExtractFileName(output), "menu.log")))
+        return output + " läge im Protokollverzeichnis unter einem Namen, der als Protokoll gelesen wird";
+    return {};
+}
+
 int runMerge(const MergeOptions& o) {
     MergeRunInput in;
     in.allowConsolidation = o.consolidate;
+    in.consolidationRequired = o.consolidate;
     in.AFilter = o.vonGiven || o.bisGiven;
     if (in.AFilter && !buildWindow(o, in.FSelVon, in.FSelBis))
         return 2;
     std::size_t registeredBefore = Info().registered().size();
+    std::string logDir;
+    try {
+        logDir = GetDirWwsByName("INFOPROT", "");
+    } catch (...) {
+        RegisterCurrentException("TfrmParallel.AlleDateien1Click");
+        return 1;
+    }
     if (o.files.empty()) {
         try {
-            in.files = AlleInfoDateien(GetDirWwsByName("INFOPROT", ""));
+            in.files = AlleInfoDateien(logDir);
         } catch (...) {
             RegisterCurrentException("TfrmParallel.AlleDateien1Click");
             return 1;
         }
-        if (in.files.empty()) {
-            std::cerr << "infemora-cli: " << KeineDateienGefunden << std::endl;
-            // The view stays empty; so does the output.
-            bool ok = writeOutput("/dev/null", o.output);
-            return ExitCodeAfterRun(ok);
-        }
     } else {
         in.files = o.files;
     }
-    MergeRunResult res = DateienSortieren(in, NullProgress());
-    bool ok = res.success && writeOutput(res.viewFile, o.output);
+    if (std::string why = ausgabeVerboten(o.output, in.files, logDir); !why.empty()) {
+        std::cerr << "infemora-cli: Die Ausgabe wird nicht geschrieben: " << why << "." << std::endl;
+        return 2;
+    }
+    if (in.files.empty()) {
+        std::cerr << "infemora-cli: " << KeineDateienGefunden << std::endl;
+        // The view stays empty; so does the output.
+        UniqueFd empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        return ExitCodeAfterRun(writeOutput(empty.get(), o.output));
+    }
+    if (o.consolidate && in.AFilter)
+        std::cerr << "infemora-cli: Hinweis: Mit --von/--bis wird nicht archiviert; die Protokolle "
+                     "bleiben, wie sie sind."
+                  << std::endl;
+    HinweiseAufStderr progress;
+    MergeRunResult res = DateienSortieren(in, progress);
+    if (!res.success && res.lockBusy) {
+        std::cerr << "infemora-cli: " << res.lockFailure << std::endl;
+        return 1;
+    }
+    bool ok = res.success && res.viewText && writeOutput(res.viewText->get(), o.output);
     if (res.success && !res.deleted.empty())
         std::cerr << "infemora-cli: " << res.archiveParts.size() << " Archivteil(e) angelegt, "
                   << res.deleted.size() << " Protokolldatei(en) gelöscht; Ergebnis in " << res.viewFile
                   << std::endl;
+    if (res.success && o.consolidate && !res.notConsolidated.empty()) {
+        std::cerr << "infemora-cli: Nicht archiviert: " << res.notConsolidated
+                  << ". Die Protokolle bleiben, wie sie sind; die Ausgabe ist vollständig." << std::endl;
+        ok = false;
+    }
     return ExitCodeAfterRun(ok && Info().registered().size() == registeredBefore);
 }
 

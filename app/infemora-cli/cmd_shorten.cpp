@@ -1,9 +1,10 @@
-// infemora-cli shorten: merge and shorten as the unattended start of the window runs it: the
-// info logs are merged first (consolidating as the window does), the three logs are folded into
-// archives, and the info logs left are merged again.
+// infemora-cli shorten: merge and shorten as the unattended start of the window runs it: with
+// the log folder held, the info logs are merged (without consolidating: the shorten folds them
+// itself) and the three logs are folded into archives.
 #include "app/infemora-cli/commands.h"
 
 #include "archive/kuerzen_run.h"
+#include "host/dir_lock.h"
 #include "host/directories.h"
 #include "host/messages.h"
 #include "host/progress.h"
@@ -19,39 +20,6 @@ namespace infemora::cli {
 
 namespace {
 
-// The all-files search and the unfiltered merge; false when the merge failed. files gets the
-// list as the window would show it (the placeholder when nothing was found).
-bool alleDateienZusammenfuehren(const std::string& logDir, std::vector<std::string>& files,
-                                LogDocument& text) {
-    text.clear();
-    try {
-        files = AlleInfoDateien(logDir);
-    } catch (...) {
-        RegisterCurrentException("TfrmParallel.AlleDateien1Click");
-        files.clear();
-        return false;
-    }
-    if (files.empty()) {
-        files.push_back(std::string(KeineDateienGefunden));
-        return true;
-    }
-    MergeRunInput in;
-    in.files = files;
-    in.allowConsolidation = true;
-    in.logDir = logDir;
-    MergeRunResult res = DateienSortieren(in, NullProgress());
-    if (!res.success)
-        return false;
-    files = res.files;
-    try {
-        text.open(res.viewFile);
-    } catch (...) {
-        RegisterCurrentException("DateienSortieren");
-        return false;
-    }
-    return true;
-}
-
 void liste(const char* was, const std::vector<std::string>& paths) {
     for (const auto& p : paths)
         std::cout << was << ' ' << p << '\n';
@@ -61,27 +29,19 @@ int runShorten(int days) {
     const std::size_t registriertVorher = Info().registered().size();
     bool ok = false;
     try {
-        KuerzenEingabe in;
-        in.stichtag = KuerzStichtag(days);
-        in.logDir = GetDirWwsByName("INFOPROT", "", true);
-        in.staTemp = GetDirWwsByName("STATEMP", "", true);
-        in.infoStempelVorher = StempelVon(AlleInfoDateien(in.logDir));
-        LogDocument text;
-        in.infoTextVollstaendig = alleDateienZusammenfuehren(in.logDir, in.infoDateien, text);
-        in.infoText = &text;
-        // Without views the transfer and menu logs are read from their files.
-        KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, NullProgress());
-        text.clear();
+        HinweiseAufStderr progress;
+        KuerzenErgebnis res =
+            ProtokollverzeichnisKuerzen(GetDirWwsByName("INFOPROT", "", true), KuerzStichtag(days), progress);
         if (res.success) {
             liste("geschrieben", res.geschrieben);
             liste("gel\xC3\xB6scht", res.geloescht);
             liste("umbenannt", res.umbenannt);
             liste("behalten", res.behalten);
             std::cout.flush();
-            std::vector<std::string> files;
-            alleDateienZusammenfuehren(in.logDir, files, text);
-            ok = true;
         }
+        for (const auto& hinweis : res.hinweise)
+            std::cerr << "infemora-cli: " << hinweis << std::endl;
+        ok = res.vollstaendig();
     } catch (...) {
         RegisterCurrentException("CheckTransferDatum");
     }

@@ -1,9 +1,12 @@
 #pragma once
 // Each subsystem adds its subcommand here. A command returns the exit code: 0 ok, 1 failure;
 // usage errors are CLI11's (exit 2).
+#include "host/progress.h"
+
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <string>
 
 namespace infemora::cli {
 
@@ -16,6 +19,16 @@ void AddEvaluateCommand(CLI::App& app, Action& action);
 void AddBookingsCommand(CLI::App& app, Action& action);
 void AddTerminateCommand(CLI::App& app, Action& action);
 void AddPasswortCommand(CLI::App& app, Action& action);
+
+// Long work on the command line: quiet, but what it waits for (another run in the same folder)
+// is said on stderr, once.
+class HinweiseAufStderr : public IProgress {
+public:
+    void Note(const std::string& textUtf8) override;
+
+private:
+    std::string last_;
+};
 
 // The run failed when anything was registered with the message service during it.
 int ExitCodeAfterRun(bool ok);

@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     }
     if (!frmParallel)
         return 1; // without its window nobody could end the program
-    int rc = 0;
-    if ( !frmParallel->terminateRequested()) {
+    // An unattended run that ended before the loop says by its exit code whether it completed.
+    int rc = frmParallel->exitCode();
+    if (!frmParallel->terminateRequested()) {
         if (mode != StartMode::AutoSend && !frmParallel->isVisible())
             frmParallel->show();
         rc = QApplication::exec();

@@ -1,5 +1,6 @@
 #include "kuerzen_fixture.h"
 
+#include "host/dir_lock.h"
 #include "host/fileutil.h"
 
 #include <algorithm>
@@ -35,7 +36,8 @@ std::vector<std::string> Namen(const std::string& dir) {
     if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d)) {
             std::string n = e->d_name;
-            if (n != "." && n != ".." && FileExists(dir + "/" + n))
+            // The lock file of the folder is its furniture, not one of its files.
+            if (n != "." && n != ".." && n != LockFileName && FileExists(dir + "/" + n))
                 out.push_back(n);
         }
         ::closedir(d);

@@ -18,6 +18,7 @@ using kuerzentest::Eintrag;
 using kuerzentest::Jjjjmmtt;
 using kuerzentest::MenuDatum;
 using kuerzentest::Namen;
+using kuerzentest::Vorhanden;
 using kuerzentest::Zeilen;
 
 class KuerzenProgramm : public ::testing::Test {
@@ -132,12 +133,16 @@ TEST_F(KuerzenProgramm, UsageErrorsAndFailuresHaveTheirExitCodes) {
     EXPECT_EQ(run(program("/app/infemora-cli/infemora-cli") + " shorten --days"), 2);
     EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"TRANSFER.LOG"}));
 
-    // A temp folder that is a file: the run fails before it changes anything.
+    // A temp folder that is a file: the info logs cannot be merged, so they stay as they are,
+    // and the run says it is incomplete.
+    const Lines info = Concat({Eintrag("20261101", "080000", "alt"), Eintrag("20261208", "080000", "neu")});
+    site.writeLines(site.logFile("infoprot.tmp"), info);
     site.writeFile(site.path("infemora.ini"), "[Verzeichnisse]\nINFOPROT=" + site.logDir() +
                                                   "\nSTATEMP=" + site.logFile("TRANSFER.LOG") + "\n");
     EXPECT_EQ(run(program("/app/infemora-cli/infemora-cli") + " shorten --days 1"), 1) << err;
-    EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"TRANSFER.LOG"}));
-    EXPECT_EQ(Zeilen(site.logFile("TRANSFER.LOG")), Lines({Jjjjmmtt(-11) + " a"}));
+    EXPECT_EQ(Zeilen(site.logFile("infoprot.tmp")), info);
+    EXPECT_FALSE(Vorhanden(site.logFile("ALT-INFO.000")));
+    EXPECT_FALSE(Vorhanden(site.logFile("INFEMORA.000")));
 }
 
 TEST_F(KuerzenProgramm, NegativeDaysMakeEveryDatedLineOld) {

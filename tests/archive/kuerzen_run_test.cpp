@@ -42,7 +42,6 @@ protected:
         KuerzenEingabe in;
         in.stichtag = KuerzStichtag(10);
         in.logDir = site.logDir();
-        in.staTemp = site.statemp();
         in.infoDateien = std::move(files);
         in.infoText = &text;
         return in;
@@ -155,12 +154,13 @@ TEST_F(KuerzenLauf, WithoutInfoLogsOnlyThePlaceholderIsListedAndNothingIsDeleted
     EXPECT_EQ(bytes("TRANSFER.LOG"), "20261201 t\r\n");
 }
 
-TEST_F(KuerzenLauf, ALogThatAnotherProgramHoldsOpenIsKept) {
+TEST_F(KuerzenLauf, ALogThatAnotherProgramHoldsOpenIsLeftWholeAndNothingOfItArchived) {
     Lines alt = Eintrag("20261101", "080000", "alt"), neu = Eintrag("20261201", "080000", "neu");
     std::string infemora = log("INFEMORA.000", alt);
     std::string tmp = log("infoprot.tmp", neu);
     infoText(Concat({alt, neu}));
     log("TRANSFER.LOG", {"20261101 t1", "20261201 t2"});
+    log("MENU.LOG", {"01.11.2026\xF8m1", "08.12.2026\xF8m2"});
     auto vorher = kuerzentest::ZeilenBestand(site.logDir());
     KuerzenErgebnis res;
     {
@@ -169,17 +169,18 @@ TEST_F(KuerzenLauf, ALogThatAnotherProgramHoldsOpenIsKept) {
         res = ZusammenfuehrenUndKuerzen(eingabe({infemora, tmp}), progress);
     }
     ASSERT_TRUE(res.success);
-    EXPECT_EQ(res.geloescht, std::vector<std::string>({tmp}));
-    EXPECT_EQ(res.behalten, std::vector<std::string>({infemora, site.logFile("TRANSFER.LOG")}));
-    // The held logs are untouched; the recent parts keep their archive names beside them.
+    EXPECT_FALSE(res.vollstaendig());
+    EXPECT_EQ(res.hinweise.size(), 2u) << "one for the info logs, one for the transfer log";
+    // The info logs go all together or not at all: infoprot.tmp stays although it is free, or
+    // its entries would stand in an archive and, through INFEMORA.000, in a live log too.
+    EXPECT_TRUE(res.geloescht.size() == 1 && res.geloescht[0] == site.logFile("MENU.LOG"));
+    EXPECT_EQ(res.behalten, std::vector<std::string>({infemora, tmp, site.logFile("TRANSFER.LOG")}));
     EXPECT_EQ(bytes("INFEMORA.000"), JoinLinesCrLf(alt));
+    EXPECT_EQ(bytes("infoprot.tmp"), JoinLinesCrLf(neu));
     EXPECT_EQ(bytes("TRANSFER.LOG"), "20261101 t1\r\n20261201 t2\r\n");
-    EXPECT_EQ(bytes("ALT-INFO.001"), JoinLinesCrLf(neu));
-    EXPECT_EQ(bytes("ALT-TRAN.001"), "20261201 t2\r\n");
-    EXPECT_EQ(Namen(site.logDir()),
-              std::vector<std::string>({"ALT-INFO.000", "ALT-INFO.001", "ALT-TRAN.000", "ALT-TRAN.001",
-                                        "INFEMORA.000", "TRANSFER.LOG"}));
-    EXPECT_TRUE(kuerzentest::Fehlende(vorher, site.logDir()).empty());
+    EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"ALT-MENU.000", "INFEMORA.000", "MENU.LOG",
+                                                              "TRANSFER.LOG", "infoprot.tmp"}));
+    EXPECT_EQ(kuerzentest::ZeilenBestand(site.logDir()), vorher) << "every line once, none twice";
 }
 
 TEST_F(KuerzenLauf, APartThatCannotBeWrittenStopsTheRunBeforeAnyDeletion) {
@@ -238,7 +239,7 @@ TEST_F(KuerzenLauf, AFullDiskLeavesEveryLogAsItWas) {
     EXPECT_EQ(bytes("TRANSFER.LOG"), "20261101 t1\r\n20261201 t2\r\n");
 }
 
-TEST_F(KuerzenLauf, ALogWrittenToAfterItWasReadIsKept) {
+TEST_F(KuerzenLauf, AnInfoLogWrittenToAfterTheMergeReadItKeepsAllInfoLogsWhole) {
     Lines alt = Eintrag("20261101", "080000", "alt"), neu = Eintrag("20261201", "080000", "neu");
     std::string a = log("INFOPROT.001", alt);
     std::string b = log("infoprot.tmp", neu);
@@ -250,46 +251,32 @@ TEST_F(KuerzenLauf, ALogWrittenToAfterItWasReadIsKept) {
     site.writeLines(b, Concat({neu, spaeter}));
     KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, progress);
     ASSERT_TRUE(res.success);
-    EXPECT_EQ(res.geloescht, std::vector<std::string>({a}));
-    EXPECT_EQ(res.behalten, std::vector<std::string>({b}));
+    EXPECT_FALSE(res.vollstaendig());
+    EXPECT_TRUE(res.geloescht.empty());
+    EXPECT_EQ(res.behalten, std::vector<std::string>({a, b}));
+    EXPECT_EQ(Zeilen(a), alt);
     EXPECT_EQ(Zeilen(b), Concat({neu, spaeter}));
-    EXPECT_EQ(bytes("INFEMORA.000"), JoinLinesCrLf(neu));
+    EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"INFOPROT.001", "infoprot.tmp"}));
 }
 
-TEST_F(KuerzenLauf, ALoadedTransferViewIsSplitWithWhatTheLogGotSince) {
+TEST_F(KuerzenLauf, TheTransferAndMenuLogsAreSplitAsTheirFilesStandByteForByte) {
     infoText({});
-    log("TRANSFER.LOG", {"20261101 t1", "20261201 t2", "20261208 t3"});
-    auto in = eingabe({"Keine Dateien gefunden"});
-    in.transferAnsicht = Lines({"20261101 t1", "20261201 t2"});
-    // The menu view was loaded while the last line was half written.
-    log("MENU.LOG", {"01.11.2026\xF8m1", "08.12.2026\xF8m2 ganz"});
-    in.menuAnsicht = Lines({"01.11.2026\xF8m1", "08.12.2026\xF8m2"});
-    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, progress);
+    // A byte-order mark and bytes of no code page are archived and kept as they are.
+    const char tran[] = "\xEF\xBB\xBF"
+                        "20261101 t1\r\n20261201 t2\xFF\x00x\r\n20261208 t3\r\n";
+    site.writeFile(site.logFile("TRANSFER.LOG"), std::string(tran, sizeof tran - 1));
+    site.writeFile(site.logFile("MENU.LOG"), "\xFF\xFE"
+                                             "01.11.2026\xF8m1\r\n08.12.2026\xF8m2 ganz\r\n");
+    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(eingabe({"Keine Dateien gefunden"}), progress);
     ASSERT_TRUE(res.success);
-    EXPECT_EQ(bytes("ALT-TRAN.000"), "20261101 t1\r\n");
-    EXPECT_EQ(bytes("TRANSFER.LOG"), "20261201 t2\r\n20261208 t3\r\n");
+    EXPECT_TRUE(res.vollstaendig());
+    EXPECT_EQ(bytes("ALT-TRAN.000"), "\xEF\xBB\xBF"
+                                     "20261101 t1\r\n");
+    const char recent[] = "20261201 t2\xFF\x00x\r\n20261208 t3\r\n";
+    EXPECT_EQ(bytes("TRANSFER.LOG"), std::string(recent, sizeof recent - 1));
+    EXPECT_EQ(bytes("ALT-MENU.000"), "\xFF\xFE"
+                                     "01.11.2026\xF8m1\r\n");
     EXPECT_EQ(bytes("MENU.LOG"), "08.12.2026\xF8m2 ganz\r\n");
-}
-
-TEST_F(KuerzenLauf, AViewThatNoLongerShowsTheLogIsArchivedAndTheLogKept) {
-    infoText({});
-    // The log was started anew after the view was loaded.
-    log("TRANSFER.LOG", {"20261208 frisch"});
-    auto in = eingabe({"Keine Dateien gefunden"});
-    in.transferAnsicht = Lines({"20261101 t1", "20261201 t2"});
-    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, progress);
-    ASSERT_TRUE(res.success);
-    EXPECT_EQ(bytes("ALT-TRAN.000"), "20261101 t1\r\n");
-    EXPECT_EQ(bytes("ALT-TRAN.001"), "20261201 t2\r\n");
-    EXPECT_EQ(bytes("TRANSFER.LOG"), "20261208 frisch\r\n");
-
-    // A view of a log that is gone: archived, and no live log is made of it.
-    ASSERT_TRUE(Ensure_DeleteFile(site.logFile("TRANSFER.LOG")));
-    res = ZusammenfuehrenUndKuerzen(in, progress);
-    ASSERT_TRUE(res.success);
-    EXPECT_EQ(bytes("ALT-TRAN.002"), "20261101 t1\r\n");
-    EXPECT_EQ(bytes("ALT-TRAN.003"), "20261201 t2\r\n");
-    EXPECT_FALSE(Vorhanden(site.logFile("TRANSFER.LOG")));
 }
 
 TEST_F(KuerzenLauf, BadInputLosesNothing) {

@@ -37,7 +37,6 @@ struct Site : testenv::TempSite {
     void log(const std::string& name, const Lines& lines) { writeLines(logFile(name), lines); }
 };
 
-
 const Lines kAlt = Concat({Eintrag("20261101", "080000", "alt a"), Eintrag("20261127", "120000", "alt b")});
 const Lines kNeu = Concat({Eintrag("20261128", "080000", "neu a"), Eintrag("20261208", "080000", "neu b")});
 
@@ -107,9 +106,12 @@ private slots:
         Site site;
         site.log("INFOPROT.001", Concat({kAlt, kNeu}));
         site.log("TRANSFER.LOG", {"20261101 t1"});
-        QVERIFY(ForceDirectories(site.statemp() + "/TEMOKUER.TXT")); // the temp file cannot be written
         auto w = site.start({});
+        // The first part cannot be written, as on a full disk.
+        SetFileFaultHookForTesting(
+            [](FileStep step, const std::string&, int) { return step == FileStep::Sync ? ENOSPC : 0; });
         w->ZusammenfhrenundKrzen1Click(nullptr);
+        SetFileFaultHookForTesting({});
         QVERIFY(w->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(!w->prgDialog->isVisible());

@@ -194,7 +194,7 @@ TEST_F(Consolidation, PartsMoveIntoTheLogFolderFromAnotherFileSystem) {
     ASSERT_EQ(r.archiveParts.size(), 2u);
     EXPECT_EQ(site.readFile(part(1)) + site.readFile(part(2)) + site.readFile(infemora()), bytes);
     EXPECT_FALSE(Exists(a));
-    EXPECT_TRUE(leftInTemp.empty());
+    EXPECT_EQ(leftInTemp, std::vector<std::string>{"TEMOSORT.TXT"}) << "no temp file of the run is left";
 }
 
 TEST_F(Consolidation, NothingIsCutOrDeletedWhileAnotherProcessHoldsAFile) {
@@ -232,18 +232,19 @@ TEST_F(Consolidation, CommandLineMergeWithoutConsolidationTouchesNothing) {
     EXPECT_EQ(mergetest::FilesIn(site.logDir()), std::vector<std::string>{"infoprot.001"});
 }
 
-TEST_F(Consolidation, AnInfemoraThatWasNotMergedIsNeitherReplacedNorAreSourcesDeleted) {
+TEST_F(Consolidation, AnInfemoraThatWasNotMergedKeepsTheRunFromConsolidating) {
     std::string foreign = "xxxxx<< not part of this merge\r\n";
     file("INFEMORA.000", foreign);
     std::string bytes = SingleLineEntries("e", 18013);
     std::string a = file("infoprot.001", bytes);
     MergeRunResult r = run({a});
     ASSERT_TRUE(r.success);
+    EXPECT_FALSE(r.archived);
+    EXPECT_NE(r.notConsolidated.find("INFEMORA.000"), std::string::npos) << r.notConsolidated;
     EXPECT_EQ(site.readFile(infemora()), foreign);
-    EXPECT_TRUE(Exists(a)) << "the tail is not in place, so the sources stay";
-    EXPECT_TRUE(r.deleted.empty());
-    EXPECT_EQ(r.viewFile, part(2)) << "the view shows the tail of this merge, not the older file";
-    EXPECT_EQ(site.readFile(part(1)) + site.readFile(part(2)), bytes);
+    EXPECT_TRUE(Exists(a));
+    EXPECT_FALSE(Exists(part(1))) << "no part repeats what stays in the sources";
+    EXPECT_EQ(site.readFile(temp()), bytes);
 }
 
 TEST_F(Consolidation, FailedPartRenameDeletesNothingAndLosesNothing) {
@@ -258,12 +259,15 @@ TEST_F(Consolidation, FailedPartRenameDeletesNothingAndLosesNothing) {
     ASSERT_TRUE(r.success);
     EXPECT_TRUE(Exists(a));
     EXPECT_TRUE(r.deleted.empty());
-    EXPECT_EQ(r.archiveParts, std::vector<std::string>{part(1)});
+    // The part made before is taken back: it would repeat what stays in the source.
+    EXPECT_TRUE(r.archiveParts.empty());
+    EXPECT_FALSE(Exists(part(1)));
     EXPECT_EQ(site.readFile(part(2)), "taken\r\n");
     EXPECT_FALSE(Exists(infemora()));
+    EXPECT_FALSE(r.notConsolidated.empty());
     EXPECT_EQ(r.viewFile, temp());
-    EXPECT_EQ(site.readFile(part(1)) + site.readFile(temp()), bytes);
-    EXPECT_EQ(r.lines, 40000 - 16511);
+    EXPECT_EQ(site.readFile(temp()), bytes);
+    EXPECT_EQ(r.lines, 40000);
 }
 
 TEST_F(Consolidation, FailedTailRenameDeletesNothing) {
@@ -279,8 +283,9 @@ TEST_F(Consolidation, FailedTailRenameDeletesNothing) {
     EXPECT_TRUE(Exists(a));
     EXPECT_TRUE(Exists(b));
     EXPECT_FALSE(Exists(infemora()));
+    EXPECT_FALSE(Exists(part(1)));
     EXPECT_EQ(r.viewFile, temp());
-    EXPECT_EQ(site.readFile(part(1)) + site.readFile(temp()), bytes + SingleLineEntries("b", 5));
+    EXPECT_EQ(site.readFile(temp()), bytes + SingleLineEntries("b", 5));
 }
 
 TEST_F(Consolidation, TargetFolderGoneDeletesNothingElsewhere) {
@@ -305,7 +310,7 @@ TEST_F(Consolidation, TargetFolderGoneDeletesNothingElsewhere) {
     EXPECT_EQ(site.readFile(temp()), SingleLineEntries("a", 20000) + SingleLineEntries("b", 100));
 }
 
-TEST_F(Consolidation, SourceThatGrewDuringTheRunIsNotDeleted) {
+TEST_F(Consolidation, ASourceThatGrewDuringTheRunCancelsTheConsolidation) {
     std::string a = file("infoprot.001", SingleLineEntries("a", 18013));
     std::string b = file("infoprot.002", SingleLineEntries("b", 20));
     // Entries without stamps keep file order: once b is being read, a is read to its end.
@@ -317,11 +322,15 @@ TEST_F(Consolidation, SourceThatGrewDuringTheRunIsNotDeleted) {
     };
     MergeRunResult r = run({a, b});
     ASSERT_TRUE(r.success);
-    ASSERT_TRUE(r.archived);
+    // Deleting b alone would leave a's merged entries both in a part and in a.
+    EXPECT_FALSE(r.archived);
     EXPECT_TRUE(Exists(a));
-    EXPECT_FALSE(Exists(b));
-    EXPECT_EQ(r.deleted, std::vector<std::string>{b});
+    EXPECT_TRUE(Exists(b));
+    EXPECT_TRUE(r.deleted.empty());
+    EXPECT_FALSE(Exists(part(1)));
+    EXPECT_NE(r.notConsolidated.find(a), std::string::npos) << r.notConsolidated;
     EXPECT_NE(site.readFile(a).find("written meanwhile"), std::string::npos);
+    EXPECT_EQ(site.readFile(temp()), SingleLineEntries("a", 18013) + SingleLineEntries("b", 20));
 }
 
 TEST_F(Consolidation, LargeBatchMovesToASpillFileAndLandsInTheRightPart) {
@@ -333,7 +342,9 @@ TEST_F(Consolidation, LargeBatchMovesToASpillFileAndLandsInTheRightPart) {
     EXPECT_EQ(CountLines(site.readFile(part(1))), 16511);
     EXPECT_EQ(CountLines(site.readFile(part(2))), 16511);
     EXPECT_EQ(site.readFile(part(1)) + site.readFile(part(2)) + site.readFile(infemora()), bytes);
-    EXPECT_EQ(mergetest::FilesIn(site.statemp()), std::vector<std::string>{}) << "no spill file is left";
+    EXPECT_EQ(mergetest::FilesIn(site.statemp()), std::vector<std::string>{"TEMOSORT.TXT"})
+        << "no spill file is left";
+    EXPECT_EQ(site.readFile(temp()), site.readFile(infemora()));
 }
 
 TEST_F(Consolidation, SpilledBatchStaysInOrderWhenThePartCannotBeMade) {

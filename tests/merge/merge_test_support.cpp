@@ -1,5 +1,7 @@
 #include "merge_test_support.h"
 
+#include "host/dir_lock.h"
+
 #include <algorithm>
 #include <csignal>
 #include <dirent.h>
@@ -21,7 +23,8 @@ std::vector<std::string> FilesIn(const std::string& dir) {
     if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d)) {
             std::string n = e->d_name;
-            if (n != "." && n != "..")
+            // The lock file of the folder is its furniture, not one of its files.
+            if (n != "." && n != ".." && n != LockFileName)
                 names.push_back(n);
         }
         ::closedir(d);

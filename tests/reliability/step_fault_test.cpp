@@ -147,8 +147,12 @@ TEST_F(StepFaults, EntriesAppendedWhileTheMergesRunSurvive) {
     }
     ::close(stop[0]);
     ::close(count[1]);
-    for (int run = 0; run < 3; ++run)
-        EXPECT_EQ(RunProgram(MergeCommand(), config), 0);
+    // A run that found a log grown under it does not consolidate, and says so by its exit code;
+    // either way nothing may be lost.
+    for (int run = 0; run < 3; ++run) {
+        const int rc = RunProgram(MergeCommand(), config);
+        EXPECT_TRUE(rc == 0 || rc == 1) << rc;
+    }
     ASSERT_EQ(::write(stop[1], "x", 1), 1);
     ::close(stop[1]);
     char buf[32] = {};

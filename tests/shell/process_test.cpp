@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,8 +20,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string gui() { return testenv::BinaryDir() + "/app/infemora/infemora"; }
-std::string cli() { return testenv::BinaryDir() + "/app/infemora-cli/infemora-cli"; }
+std::string gui() {
+    return testenv::BinaryDir() + "/app/infemora/infemora";
+}
+std::string cli() {
+    return testenv::BinaryDir() + "/app/infemora-cli/infemora-cli";
+}
+
+// How much a merge has written so far: it writes into a file of its own beside TEMOSORT.TXT,
+// which takes that name only when it is complete.
+std::int64_t writtenSoFar(const std::string& statemp) {
+    std::int64_t size = 0;
+    for (const auto& e : std::filesystem::directory_iterator(statemp))
+        if (HiddenTempTarget(e.path().filename().string()) == "TEMOSORT.TXT")
+            size = std::max<std::int64_t>(size, FileSize(e.path().string()));
+    return size;
+}
 
 class Site : public testenv::TempSite {
 public:
@@ -61,7 +76,9 @@ int waitFor(pid_t pid, std::chrono::milliseconds limit) {
     return -1;
 }
 
-bool stillRunning(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+bool stillRunning(pid_t pid) {
+    return waitpid(pid, nullptr, WNOHANG) == 0;
+}
 
 int runCli(const std::vector<std::string>& args) {
     std::vector<std::string> all{cli()};
@@ -105,10 +122,10 @@ TEST(Processes, SigtermDuringALongMergeLetsTheMergeFinishFirst) {
     // Stopped as soon as the merge has written its first batch, so that the request surely
     // arrives while it runs, however fast this build merges.
     auto until = std::chrono::steady_clock::now() + 60s;
-    while (FileSize(out) <= 0 && std::chrono::steady_clock::now() < until)
+    while (writtenSoFar(site.statemp()) <= 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(1ms);
     kill(pid, SIGSTOP);
-    const std::int64_t atRequest = FileSize(out);
+    const std::int64_t atRequest = writtenSoFar(site.statemp());
     kill(pid, SIGTERM);
     kill(pid, SIGCONT);
     EXPECT_GT(atRequest, 0);
