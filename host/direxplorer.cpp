@@ -62,15 +62,23 @@ std::vector<TSearchRec> TDirExplorer::List() {
             continue;
         if (!MatchesMask(name, mask_))
             continue;
-        struct stat st{};
-        if (::stat(ConcatPathNames(dir, name).c_str(), &st) != 0)
-            continue; // vanished meanwhile, or a dangling link
+        struct stat st {};
+        // Not followed: a link named like a log would bring in, and after a consolidation delete,
+        // whatever it points to.
+        if (::lstat(ConcatPathNames(dir, name).c_str(), &st) != 0)
+            continue; // vanished meanwhile
         TSearchRec r;
         r.name = name;
         r.isDirectory = S_ISDIR(st.st_mode);
         r.hidden = name[0] == '.';
-        if (!r.isDirectory && !S_ISREG(st.st_mode))
-            continue; // devices, sockets and pipes are no files to read
+        if (!r.isDirectory && !S_ISREG(st.st_mode)) {
+            // Links, devices, sockets and pipes are no files to read.
+            if (OnSkipped && (attributes_ & NormalFiles) && (!r.hidden || (attributes_ & Hidden)))
+                OnSkipped(name, IncludeTrailingPathDelimiter(dir),
+                          S_ISLNK(st.st_mode) ? "ist eine Verkn\xC3\xBCpfung"
+                                              : "ist keine gew\xC3\xB6hnliche Datei");
+            continue;
+        }
         if (r.isDirectory && !(attributes_ & Directories))
             continue;
         if (!r.isDirectory && !(attributes_ & NormalFiles))

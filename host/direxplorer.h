@@ -3,6 +3,7 @@
 // without regard to case, "*" any run, "?" one character, and a mask ending in ".*" also
 // matches names without a point ("inf*.*" matches "infoprot" and "INFEMORA.000").
 // Matches are reported sorted by the upper-cased name in byte order; no descent into folders.
+// Links are not followed: only plain files and folders under the name itself count.
 #include "host/datetime.h"
 
 #include <cstdint>
@@ -13,9 +14,9 @@
 namespace infemora {
 
 struct TSearchRec {
-    std::string name;    // without directory
+    std::string name; // without directory
     std::int64_t size = 0;
-    TDateTime time;      // last modification, local time
+    TDateTime time; // last modification, local time
     bool isDirectory = false;
     bool hidden = false; // a name that begins with a point
 };
@@ -29,6 +30,9 @@ public:
     TDirExplorer(std::string startDir, std::string mask, int attributes = NormalFiles);
     // Called once per match with the search record and the directory with trailing delimiter.
     std::function<void(const TSearchRec&, const std::string& dir)> OnFileFound;
+    // Called for a match that is no plain file (a link, a pipe, a device), which the search passes
+    // over: the name, the directory with trailing delimiter and why, in German (UTF-8).
+    std::function<void(const std::string& name, const std::string& dir, const std::string& why)> OnSkipped;
     // Runs the search; EFileError when the directory cannot be read.
     void Execute();
     // The matches as a list, same order.

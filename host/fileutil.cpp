@@ -13,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -129,6 +130,14 @@ int CreateFreshFile(const std::string& path) {
     if (fd < 0)
         throw EFileError("Datei " + path + " kann nicht angelegt werden: " + std::strerror(errno));
     return fd;
+}
+
+void RaiseOpenFileLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 int PrivateTempFile() {

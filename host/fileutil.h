@@ -88,6 +88,10 @@ std::string ExtractFileName(std::string_view path);
 std::string ExtractFileExt(std::string_view path); // with its point, or empty
 std::string ExpandFileName(std::string_view path); // absolute, against the current directory
 
+// A site may hold more logs than the default soft limit of open files lets one merge read at
+// once; the limit is raised to what the system allows this process (the merge copes with fewer).
+void RaiseOpenFileLimit();
+
 std::string GetCurrentDir();
 bool SetCurrentDir(const std::string& dir);
 // Creates the directory and its parents; false when it cannot.

@@ -8,15 +8,21 @@
 #include "merge/infoprot_layout.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace infemora {
 
-std::vector<std::string> AlleInfoDateien(const std::string& dir) {
+std::vector<std::string> AlleInfoDateien(const std::string& dir, std::vector<std::string>* uebersprungen) {
     std::vector<std::string> found;
     TDirExplorer search(dir, std::string(InfoMaske));
     search.OnFileFound = [&found](const TSearchRec& rec, const std::string& directory) {
         found.push_back(directory + rec.name);
     };
+    if (uebersprungen)
+        search.OnSkipped = [uebersprungen](const std::string& name, const std::string& directory,
+                                           const std::string& why) {
+            uebersprungen->push_back(directory + name + " " + why + " und wird nicht gelesen.");
+        };
     search.Execute();
     return found;
 }
@@ -35,8 +41,9 @@ void GetNextFileNames(const std::string& BaseName, std::string& Name1, std::stri
             std::snprintf(number, sizeof number, ".%.3d", n);
             std::string candidate = BaseName + number;
             std::string path = Dir.empty() ? GetDirWwsByName("INFOPROT", candidate) : Dir + candidate;
-            // Anything under that name, also a folder, makes it taken.
-            if (FileExists(path) || DirectoryExists(path))
+            // Anything under that name, also a folder or a link to nowhere, makes it taken.
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) == 0)
                 continue;
             (Name1.empty() ? Name1 : Name2) = candidate;
         }

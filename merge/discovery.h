@@ -7,7 +7,10 @@ namespace infemora {
 
 // Every "inf*.*" file of dir (empty: the current directory) as directory + name under its real
 // name, in the order the directory search reports them. EFileError when dir cannot be read.
-std::vector<std::string> AlleInfoDateien(const std::string& dir = {});
+// Names that are no plain file (links, pipes, devices) are passed over; uebersprungen, when
+// given, gets a German sentence for each.
+std::vector<std::string> AlleInfoDateien(const std::string& dir = {},
+                                         std::vector<std::string>* uebersprungen = nullptr);
 
 // How a file stands in the file list: its full path, upper-cased.
 std::string AnzeigeName(const std::string& path);

@@ -358,6 +358,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
                             tempLines = batchLines;
                         } else {
                             broken = true;
+                            res.notConsolidated = hindernis;
                             out->EndBatch(nullptr);
                         }
                     } else {

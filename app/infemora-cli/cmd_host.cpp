@@ -39,7 +39,8 @@ std::string readSecret(const std::string& prompt) {
 } // namespace
 
 void AddTerminateCommand(CLI::App& app, Action& action) {
-    auto* cmd = app.add_subcommand("terminate", "Alle laufenden Fenster von infemora dieses Benutzers beenden");
+    auto* cmd =
+        app.add_subcommand("terminate", "Alle laufenden Fenster von infemora dieses Benutzers beenden");
     cmd->callback([&action] {
         action = [] {
             int n = RequestTerminateAll();
@@ -52,7 +53,8 @@ void AddTerminateCommand(CLI::App& app, Action& action) {
 }
 
 void AddPasswortCommand(CLI::App& app, Action& action) {
-    auto* cmd = app.add_subcommand("passwort", "Passwort für \"Protokolle auswerten\" setzen (zweimal eingeben)");
+    auto* cmd =
+        app.add_subcommand("passwort", "Passwort für \"Protokolle auswerten\" setzen (zweimal eingeben)");
     cmd->callback([&action] {
         action = [] {
             std::string first, second;
@@ -64,17 +66,20 @@ void AddPasswortCommand(CLI::App& app, Action& action) {
                 return 1;
             }
             if (first.empty()) {
-                std::cerr << "infemora-cli: Ein leeres Passwort ist nicht erlaubt; nichts geändert." << std::endl;
+                std::cerr << "infemora-cli: Ein leeres Passwort ist nicht erlaubt; nichts geändert."
+                          << std::endl;
                 return 1;
             }
             if (first != second) {
-                std::cerr << "infemora-cli: Die Eingaben stimmen nicht überein; nichts geändert." << std::endl;
+                std::cerr << "infemora-cli: Die Eingaben stimmen nicht überein; nichts geändert."
+                          << std::endl;
                 return 1;
             }
             try {
                 WriteSettingsKey("Passwort", "Hash", MakePasswordHash(first));
             } catch (const std::exception& e) {
-                std::cerr << "infemora-cli: Passwort kann nicht gespeichert werden: " << e.what() << std::endl;
+                std::cerr << "infemora-cli: Passwort kann nicht gespeichert werden: " << e.what()
+                          << std::endl;
                 return 1;
             }
             std::cout << "Passwort gespeichert in " << SettingsFilePath() << std::endl;

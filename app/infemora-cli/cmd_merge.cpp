@@ -239,7 +239,10 @@ int runMerge(const MergeOptions& o) {
     }
     if (o.files.empty()) {
         try {
-            in.files = AlleInfoDateien(logDir);
+            std::vector<std::string> uebersprungen;
+            in.files = AlleInfoDateien(logDir, &uebersprungen);
+            for (const auto& u : uebersprungen)
+                std::cerr << "infemora-cli: Warnung: " << u << std::endl;
         } catch (...) {
             RegisterCurrentException("TfrmParallel.AlleDateien1Click");
             return 1;

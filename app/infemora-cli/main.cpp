@@ -2,6 +2,7 @@
 // routine as the window does.
 #include "app/infemora-cli/commands.h"
 
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/program.h"
 
@@ -29,6 +30,7 @@ std::string germanError(const CLI::Error& e) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
+    infemora::RaiseOpenFileLimit();
     CLI::App app{"infemora-cli: Infoprotokolle zusammenführen, kürzen und auswerten, ohne Fenster"};
     app.require_subcommand(1);
     app.set_help_flag("-h,--help", "Hilfe anzeigen");
@@ -46,7 +48,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "infemora-cli: " << germanError(e) << "\n" << "Hilfe: infemora-cli --help" << std::endl;
+        std::cerr << "infemora-cli: " << germanError(e) << "\n"
+                  << "Hilfe: infemora-cli --help" << std::endl;
         return 2;
     }
     try {

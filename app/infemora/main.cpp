@@ -1,5 +1,6 @@
 // infemora: the desktop program. Creates the main window and its dialogs and runs the event loop.
 #include "archive/kuerzen_dialog.h"
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/program.h"
 #include "merge/selektion_dialog.h"
@@ -14,6 +15,7 @@
 using namespace infemora;
 
 int main(int argc, char** argv) {
+    RaiseOpenFileLimit();
     QApplication app(argc, argv);
     std::unique_ptr<TfrmParallel> frmParallel;
     std::unique_ptr<TfrmSelektion> frmSelektion;

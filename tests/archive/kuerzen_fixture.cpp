@@ -57,7 +57,8 @@ Lines Zeilen(const std::string& path) {
 std::map<std::string, int> ZeilenBestand(const std::string& dir) {
     std::map<std::string, int> out;
     for (const auto& n : Namen(dir))
-        for (const auto& l : LoadTextFile(dir + "/" + n))
+        // The bytes as they are: a decoding here would hide a changed line.
+        for (const auto& l : SplitLines(ReadFileBytes(dir + "/" + n)))
             ++out[l];
     return out;
 }

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace infemora {
@@ -23,11 +26,12 @@ protected:
                                                       "\nSTATEMP=" + site.statemp() +
                                                       "\nEINSTELLUNGEN=" + site.settingsDir() + "\n");
     }
-    // Runs the program; stdout and stderr land in out and err.
-    int cli(const std::string& args) {
-        std::string cmd = "INFEMORA_CONFIG='" + site.path("infemora.ini") + "' '" + testenv::BinaryDir() +
-                          "/app/infemora-cli/infemora-cli' merge " + args + " >'" + site.path("out") +
-                          "' 2>'" + site.path("err") + "'";
+    // Runs the program; stdout and stderr land in out and err. shell runs first, in the same shell.
+    int cli(const std::string& args, const std::string& shell = {}) {
+        std::string cmd = shell + " INFEMORA_CONFIG='" + site.path("infemora.ini") + "' timeout 60 '" +
+                          testenv::BinaryDir() + "/app/infemora-cli/infemora-cli' merge " + args + " >'" +
+                          site.path("out") + "' 2>'" + site.path("err") + "'";
+        cmd = "bash -c " + q(cmd);
         int status = std::system(cmd.c_str());
         out = site.readFile(site.path("out"));
         err = site.readFile(site.path("err"));
@@ -37,7 +41,12 @@ protected:
         site.writeLines(site.logFile(name), lines);
         return site.logFile(name);
     }
-    static std::string q(const std::string& s) { return "'" + s + "'"; }
+    static std::string q(const std::string& s) {
+        std::string out = "'";
+        for (char c : s)
+            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
+    }
 
     TempSite site;
     std::string out, err;
@@ -155,6 +164,82 @@ TEST_F(CliMerge, ConsolidatesOnlyWhenAsked) {
     EXPECT_EQ(out, site.readFile(site.logFile("INFEMORA.000")))
         << "the text the view shows after consolidation";
     EXPECT_EQ(site.readFile(site.logFile("ALT-INFO.00001")) + out, bytes);
+}
+
+// What stands in the log folder under a log's name, or is given as one, and is no log: it is
+// never read, archived or deleted, and a run asked for the impossible says so.
+TEST_F(CliMerge, HostileFilesAndArgumentsAreRefusedWithoutHarm) {
+    const std::string bytes = mergetest::SingleLineEntries("e", 18013); // enough for a part
+    struct Case {
+        const char* name;
+        std::function<void()> setUp;
+        std::function<std::string()> args;
+        int exitCode;
+        const char* errSays;
+        std::function<void()> check;
+    };
+    const std::string outside = site.path("outside");
+    const std::vector<Case> cases = {
+        {"a link named like a log",
+         [&] {
+             std::filesystem::create_directories(outside);
+             site.writeFile(outside + "/secret.txt", "xxxxx<< geheim\r\n");
+             std::filesystem::create_symlink(outside + "/secret.txt", site.logFile("INF_OUT.LOG"));
+         },
+         [] { return std::string("--consolidate"); }, 0, "INF_OUT.LOG",
+         [&] {
+             EXPECT_TRUE(std::filesystem::is_symlink(site.logFile("INF_OUT.LOG")));
+             EXPECT_EQ(site.readFile(outside + "/secret.txt"), "xxxxx<< geheim\r\n");
+             EXPECT_EQ(out.find("geheim"), std::string::npos);
+             EXPECT_EQ(site.readFile(site.logFile("ALT-INFO.00001")).find("geheim"), std::string::npos);
+         }},
+        {"a pipe named like a log",
+         [&] { ASSERT_EQ(::mkfifo(site.logFile("INF_PIPE.LOG").c_str(), 0644), 0); },
+         [] { return std::string(); }, 0, "INF_PIPE.LOG", [&] { EXPECT_EQ(out, bytes); }},
+        {"a device given to merge and consolidate", [] {},
+         [] { return std::string("--consolidate /dev/urandom"); }, 1, "/dev/urandom",
+         [&] { EXPECT_FALSE(Exists("/dev/INFEMORA.000")); }},
+        {"the output onto a live log", [] {}, [&] { return "--output " + q(site.logFile("INFOPROT.001")); },
+         2, "INFOPROT.001", [&] { EXPECT_EQ(site.readFile(site.logFile("INFOPROT.001")), bytes); }},
+        {"the output into the log folder under a log's name", [] {},
+         [&] { return "--output " + q(site.logFile("infoprot_auszug.txt")); }, 2, "infoprot_auszug.txt",
+         [&] { EXPECT_FALSE(Exists(site.logFile("infoprot_auszug.txt"))); }},
+        {"no five-digit archive number left",
+         [&] { site.writeFile(site.logFile("ALT-INFO.99999"), "x\r\n"); },
+         [] { return std::string("--consolidate"); }, 1, "Archivnummer",
+         [&] {
+             EXPECT_EQ(out, bytes) << "the text is complete all the same";
+             EXPECT_TRUE(Exists(site.logFile("INFOPROT.001")));
+             EXPECT_FALSE(Exists(site.logFile("INFEMORA.000")));
+         }},
+        {"a number too large for a part is no part's",
+         [&] { site.writeFile(site.logFile("ALT-INFO.2147483647"), "x\r\n"); },
+         [] { return std::string("--consolidate"); }, 0, "",
+         [&] { EXPECT_TRUE(Exists(site.logFile("ALT-INFO.00001"))); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(site.logDir());
+        std::filesystem::create_directories(site.logDir());
+        site.writeFile(site.logFile("INFOPROT.001"), bytes);
+        c.setUp();
+        EXPECT_EQ(cli(c.args()), c.exitCode) << err;
+        EXPECT_NE(err.find(c.errSays), std::string::npos) << err;
+        c.check();
+    }
+}
+
+TEST_F(CliMerge, MoreLogsThanOpenFilesAreMergedToTheSameText) {
+    std::string expected;
+    for (int i = 0; i < 300; ++i)
+        site.writeFile(site.logFile("INF" + std::to_string(1000 + i) + ".LOG"),
+                       "xxxxx<< file " + std::to_string(i) + "\r\nxxxxx## 20260312 " +
+                           std::to_string(100000 + (i * 7) % 300) + " u P\r\n");
+    ASSERT_EQ(cli(""), 0) << err;
+    expected = out;
+    ASSERT_EQ(cli("", "ulimit -n 40;"), 0) << err;
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(mergetest::CountLines(out), 600);
 }
 
 } // namespace
