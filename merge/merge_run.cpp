@@ -7,6 +7,7 @@
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
+#include "merge/discovery.h"
 #include "merge/infoprot_layout.h"
 #include "merge/merge_output.h"
 
@@ -215,13 +216,6 @@ UniqueFd teileZuruecknehmen(MergeRunResult& res, int tail, const std::string& te
     return reader;
 }
 
-std::vector<std::string> ordnerVon(const std::vector<std::string>& paths) {
-    std::vector<std::string> dirs;
-    for (const auto& p : paths)
-        dirs.push_back(ExtractFileDir(p));
-    return dirs;
-}
-
 } // namespace
 
 MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TBufferedFileStreams& streams) {
@@ -234,16 +228,21 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
     try {
         progress.Show(""); // keeps the caption the caller gave it
         progress.Pump();
-        if (in.files.empty())
+        const bool discover = in.discoverIn.has_value();
+        if (!discover && in.files.empty())
             throw EInfemora("Keine Infoprotokolle in der Liste");
         const std::string tempPath =
             in.tempPath.empty() ? GetDirWwsByName(TQVRFolder::StaTemp, TemoSortName) : in.tempPath;
         // Parts and INFEMORA.000 go beside the first listed file, also when another moves ahead.
-        const std::string zielDir = ExtractFilePath(ExpandFileName(in.files.front()));
-        TmpDateiNachVorn(res.files);
-        std::vector<std::string> realPaths;
-        for (const auto& f : res.files)
-            realPaths.push_back(ExpandFileName(f));
+        const std::string zielDir =
+            discover ? IncludeTrailingPathDelimiter(in.discoverIn->empty() ? GetCurrentDir()
+                                                                            : ExpandFileName(*in.discoverIn))
+                     : ExtractFilePath(ExpandFileName(in.files.front()));
+        std::vector<std::string> lockDirs;
+        if (discover)
+            lockDirs.push_back(zielDir);
+        for (const auto& f : in.files)
+            lockDirs.push_back(ExtractFileDir(ExpandFileName(f)));
         const std::chrono::milliseconds wait = in.lockWait.value_or(LockWaitTime());
 
         // Only an unfiltered run may consolidate: parts of a filtered run would hold the window
@@ -254,7 +253,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         std::string why;
         bool busy = false;
         if (mayConsolidate) {
-            std::vector<std::string> dirs = ordnerVon(realPaths);
+            std::vector<std::string> dirs = lockDirs;
             dirs.push_back(zielDir);
             locks = LockFolders(dirs, LockKind::Exclusive,
                                 in.consolidationRequired ? wait : std::chrono::milliseconds(0), progress, why,
@@ -270,13 +269,26 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             }
         }
         if (locks.empty()) {
-            locks = LockFolders(ordnerVon(realPaths), LockKind::Shared, wait, progress, why, busy);
+            locks = LockFolders(lockDirs, LockKind::Shared, wait, progress, why, busy);
             if (locks.empty()) {
                 res.lockBusy = busy;
                 res.lockFailure = why;
                 throw EInfemora(why);
             }
         }
+        if (discover) {
+            res.files = AlleInfoDateien(zielDir, &res.skipped);
+            if (res.files.empty()) {
+                res.success = true;
+                locks.clear();
+                progress.Close();
+                return res;
+            }
+        }
+        TmpDateiNachVorn(res.files);
+        std::vector<std::string> realPaths;
+        for (const auto& f : res.files)
+            realPaths.push_back(ExpandFileName(f));
         if (mayConsolidate) {
             RemoveLeftoverLogTemps(zielDir);
             hindernis = konsolidierungHindernis(realPaths, zielDir, progress);

@@ -26,6 +26,10 @@ namespace infemora {
 struct MergeRunInput {
     // The files in list order, under their real names (the list shows them upper-cased).
     std::vector<std::string> files;
+    // Instead of files: the all-files search of this folder ("" the current one), made once the
+    // run holds the folder, so that no other run can change it between the search and the
+    // merge. The result's files is the list found (empty: none, and nothing is merged).
+    std::optional<std::string> discoverIn;
     // Only entries that pass DateienSortieren_CheckFilter against FSelVon/FSelBis.
     bool AFilter = false;
     TDateTime FSelVon, FSelBis;
@@ -66,6 +70,8 @@ struct MergeRunResult {
     bool archived = false;
     std::vector<std::string> archiveParts; // full paths, in order
     std::vector<std::string> deleted;      // sources deleted after consolidation
+    // Names the all-files search passed over (links, pipes, devices), as German sentences.
+    std::vector<std::string> skipped;
     // Another run held a folder this one needed (success is false then, unless consolidation
     // was only skipped); lockFailure says why in German.
     bool lockBusy = false;

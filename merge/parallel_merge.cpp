@@ -60,15 +60,9 @@ void TfrmParallel::AlleDateien1Click(QObject* sender) {
         lbInfodateien->clear();
         memInfoWork->clear();
         FAlleDateien = true;
-        TDirExplorer search("", "inf*.*");
-        search.OnFileFound = [this](const TSearchRec& r, const std::string& dir) {
-            OnFileFound(r.name, dir);
-        };
-        search.Execute();
-        if (lbInfodateien->count() >= 1)
-            DateienSortieren(false);
-        else
-            lbInfodateien->addItem(QString::fromUtf8(kKeineDateien));
+        // The search itself runs inside the merge, once no other run changes the folder: a list
+        // made before could name logs another run has folded meanwhile.
+        DateienSortieren(false);
     } catch (...) {
         RegisterCurrentException("TfrmParallel.AlleDateien1Click");
     }
@@ -111,15 +105,24 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
     GuiProgress progress(prgDialog);
     try {
         MergeRunInput input;
-        for (int i = 0; i < lbInfodateien->count(); ++i)
-            input.files.push_back(realPathOf(lbInfodateien->item(i)));
+        if (FAlleDateien)
+            input.discoverIn = std::string(); // the log folder, the current directory
+        else
+            for (int i = 0; i < lbInfodateien->count(); ++i)
+                input.files.push_back(realPathOf(lbInfodateien->item(i)));
         input.AFilter = AFilter;
         input.allowConsolidation = !FNichtKonsolidieren;
         input.FSelVon = FSelVon;
         input.FSelBis = FSelBis;
         memInfoWork->clear();
         MergeRunResult result = infemora::DateienSortieren(input, progress, *FInfoProtStream);
-        if (!result.files.empty() && result.files != input.files) {
+        if (FAlleDateien && result.success) {
+            lbInfodateien->clear();
+            for (const auto& f : result.files)
+                OnFileFound(ExtractFileName(f), ExtractFilePath(f));
+            if (result.files.empty())
+                lbInfodateien->addItem(QString::fromUtf8(kKeineDateien));
+        } else if (!result.files.empty() && result.files != input.files) {
             lbInfodateien->clear();
             for (const auto& f : result.files)
                 lbInfodateien->addItem(listItem(f));

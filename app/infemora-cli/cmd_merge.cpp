@@ -237,28 +237,14 @@ int runMerge(const MergeOptions& o) {
         RegisterCurrentException("TfrmParallel.AlleDateien1Click");
         return 1;
     }
-    if (o.files.empty()) {
-        try {
-            std::vector<std::string> uebersprungen;
-            in.files = AlleInfoDateien(logDir, &uebersprungen);
-            for (const auto& u : uebersprungen)
-                std::cerr << "infemora-cli: Warnung: " << u << std::endl;
-        } catch (...) {
-            RegisterCurrentException("TfrmParallel.AlleDateien1Click");
-            return 1;
-        }
-    } else {
+    // Without files the log folder is searched by the run itself, once no other run changes it.
+    if (o.files.empty())
+        in.discoverIn = logDir;
+    else
         in.files = o.files;
-    }
     if (std::string why = ausgabeVerboten(o.output, in.files, logDir); !why.empty()) {
         std::cerr << "infemora-cli: Die Ausgabe wird nicht geschrieben: " << why << "." << std::endl;
         return 2;
-    }
-    if (in.files.empty()) {
-        std::cerr << "infemora-cli: " << KeineDateienGefunden << std::endl;
-        // The view stays empty; so does the output.
-        UniqueFd empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        return ExitCodeAfterRun(writeOutput(empty.get(), o.output));
     }
     if (o.consolidate && in.AFilter)
         std::cerr << "infemora-cli: Hinweis: Mit --von/--bis wird nicht archiviert; die Protokolle "
@@ -266,9 +252,17 @@ int runMerge(const MergeOptions& o) {
                   << std::endl;
     HinweiseAufStderr progress;
     MergeRunResult res = DateienSortieren(in, progress);
+    for (const auto& u : res.skipped)
+        std::cerr << "infemora-cli: Warnung: " << u << std::endl;
     if (!res.success && res.lockBusy) {
         std::cerr << "infemora-cli: " << res.lockFailure << std::endl;
         return 1;
+    }
+    if (res.success && res.files.empty()) {
+        std::cerr << "infemora-cli: " << KeineDateienGefunden << std::endl;
+        // The view stays empty; so does the output.
+        UniqueFd empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        return ExitCodeAfterRun(writeOutput(empty.get(), o.output));
     }
     bool ok = res.success && res.viewText && writeOutput(res.viewText->get(), o.output);
     if (res.success && !res.deleted.empty())

@@ -72,4 +72,31 @@ std::vector<std::string> Fehlende(const std::map<std::string, int>& vorher, cons
     return out;
 }
 
+// Empty when both hold the same lines as often; else how many differ and the first few.
+std::string Unterschiede(const std::map<std::string, int>& want, const std::map<std::string, int>& got) {
+    std::vector<std::string> shown;
+    std::size_t count = 0;
+    auto note = [&](const std::string& line, int a, int b) {
+        if (a == b)
+            return;
+        ++count;
+        if (shown.size() < 3)
+            shown.push_back(std::to_string(a) + "x expected, " + std::to_string(b) + "x found: \"" +
+                            line.substr(0, 60) + (line.size() > 60 ? "..." : "") + "\"");
+    };
+    for (const auto& [line, n] : want) {
+        auto it = got.find(line);
+        note(line, n, it == got.end() ? 0 : it->second);
+    }
+    for (const auto& [line, n] : got)
+        if (!want.count(line))
+            note(line, 0, n);
+    if (count == 0)
+        return {};
+    std::string out = std::to_string(count) + " line(s) differ";
+    for (const auto& s : shown)
+        out += "\n  " + s;
+    return out;
+}
+
 } // namespace infemora::kuerzentest

@@ -1,10 +1,10 @@
 #pragma once
 // Pieces shared by the shorten tests: info entries, a progress that records, another process
 // that holds a file open, and a look at what a log directory holds.
-#include "support/test_env.h"
 #include "host/datetime.h"
 #include "host/progress.h"
 #include "host/textfile.h"
+#include "support/test_env.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,6 +48,8 @@ Lines Zeilen(const std::string& path); // the file's lines; empty when it is mis
 // How often each line occurs in the files of a directory.
 std::map<std::string, int> ZeilenBestand(const std::string& dir);
 // The lines of `vorher` that the directory no longer holds as often (empty: nothing lost).
+// Empty when both hold the same lines equally often; else how many differ and the first few.
+std::string Unterschiede(const std::map<std::string, int>& vorher, const std::map<std::string, int>& nachher);
 std::vector<std::string> Fehlende(const std::map<std::string, int>& vorher, const std::string& dir);
 
 } // namespace infemora::kuerzentest

@@ -87,33 +87,6 @@ Bestand linesOf(const std::string& bytes) {
     return out;
 }
 
-// Empty when both hold the same lines as often; else how many differ and the first few.
-std::string differences(const Bestand& want, const Bestand& got) {
-    std::vector<std::string> shown;
-    std::size_t count = 0;
-    auto note = [&](const std::string& line, int a, int b) {
-        if (a == b)
-            return;
-        ++count;
-        if (shown.size() < 3)
-            shown.push_back(std::to_string(a) + "x expected, " + std::to_string(b) + "x found: \"" +
-                            line.substr(0, 60) + (line.size() > 60 ? "..." : "") + "\"");
-    };
-    for (const auto& [line, n] : want) {
-        auto it = got.find(line);
-        note(line, n, it == got.end() ? 0 : it->second);
-    }
-    for (const auto& [line, n] : got)
-        if (!want.count(line))
-            note(line, 0, n);
-    if (count == 0)
-        return {};
-    std::string out = std::to_string(count) + " line(s) differ";
-    for (const auto& s : shown)
-        out += "\n  " + s;
-    return out;
-}
-
 Bestand linesOfDescriptor(int fd) {
     std::string bytes;
     char buf[65536];
@@ -165,8 +138,8 @@ TEST_P(ByteRoundTrip, MergeConsolidationAndShortenKeepEveryLineAsItWas) {
     reading.allowConsolidation = false;
     MergeRunResult r = DateienSortieren(reading, NullProgress());
     ASSERT_TRUE(r.success);
-    EXPECT_EQ(differences(infoBefore, linesOfDescriptor(r.viewText->get())), "");
-    EXPECT_EQ(differences(before, kuerzentest::ZeilenBestand(site.logDir())), "");
+    EXPECT_EQ(kuerzentest::Unterschiede(infoBefore, linesOfDescriptor(r.viewText->get())), "");
+    EXPECT_EQ(kuerzentest::Unterschiede(before, kuerzentest::ZeilenBestand(site.logDir())), "");
 
     // A consolidation moves the lines into parts and INFEMORA.000, each once.
     MergeRunInput consolidating;
@@ -174,14 +147,14 @@ TEST_P(ByteRoundTrip, MergeConsolidationAndShortenKeepEveryLineAsItWas) {
     r = DateienSortieren(consolidating, NullProgress());
     ASSERT_TRUE(r.success);
     EXPECT_TRUE(r.archived) << r.notConsolidated;
-    EXPECT_EQ(differences(before, kuerzentest::ZeilenBestand(site.logDir())), "");
+    EXPECT_EQ(kuerzentest::Unterschiede(before, kuerzentest::ZeilenBestand(site.logDir())), "");
 
     // Merge and shorten, twice: the second run finds what the first one left.
     for (int days : {10, 3}) {
         KuerzenErgebnis k = ProtokollverzeichnisKuerzen(site.logDir(), KuerzStichtag(days), NullProgress());
         ASSERT_TRUE(k.success);
         EXPECT_TRUE(k.vollstaendig()) << (k.hinweise.empty() ? "" : k.hinweise[0]);
-        EXPECT_EQ(differences(before, kuerzentest::ZeilenBestand(site.logDir())), "")
+        EXPECT_EQ(kuerzentest::Unterschiede(before, kuerzentest::ZeilenBestand(site.logDir())), "")
             << "after keeping " << days << " days";
     }
     EXPECT_TRUE(Info().registered().empty());
