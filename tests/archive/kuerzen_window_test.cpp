@@ -170,6 +170,48 @@ private slots:
         QCOMPARE(Zeilen(site.logFile("INFEMORA.000")), Eintrag("20261208", "080000", "neu b"));
         w->frmKuerzen = nullptr;
     }
+
+    // Another window reads the folder: the start's merge, which would consolidate, merges without
+    // consolidating; merge and shorten waits, says so in the progress window, gives up with a
+    // message, changes nothing and leaves the window usable.
+    void aFolderHeldByAnotherRunIsWaitedForThenLeftAlone() {
+        Site site;
+        Lines viele;
+        for (int i = 0; i < 6100; ++i) // more than a merge keeps whole
+            viele = Concat({viele, Eintrag("20261207", "080000", "e" + std::to_string(i))});
+        site.log("infoprot.tmp", viele);
+        site.log("TRANSFER.LOG", {"20261101 t1"});
+        ::setenv("INFEMORA_LOCK_WAIT_MS", "600", 1);
+        {
+            testenv::FileHolder other(site.logFile(".infemora.lock"), testenv::FileHolder::Mode::SharedLock);
+            auto w = site.start({});
+            QCOMPARE(w->memInfoWork->lineCount(), 18300);
+            QCOMPARE(Namen(site.logDir()), std::vector<std::string>({"TRANSFER.LOG", "infoprot.tmp"}));
+            QVERIFY(w->isEnabled());
+            QVERIFY(Info().registered().empty());
+
+            QString note;
+            QTimer look;
+            look.setInterval(0);
+            connect(&look, &QTimer::timeout, [&] {
+                if (note.isEmpty() && w->prgDialog->isVisible())
+                    note = w->prgDialog->note();
+            });
+            look.start();
+            w->ZusammenfhrenundKrzen1Click(nullptr);
+            look.stop();
+            QVERIFY2(note.contains(QStringLiteral("anderer Lauf")), qPrintable(note));
+            QVERIFY(w->isEnabled());
+            QVERIFY(!w->prgDialog->isVisible());
+            QVERIFY(!w->FKuerzenVollstaendig);
+            auto reg = Info().registered();
+            QCOMPARE(reg.size(), size_t(1));
+            QVERIFY2(QString::fromStdString(reg[0].message).contains(QStringLiteral("anderen Lauf")),
+                     reg[0].message.c_str());
+            QCOMPARE(Namen(site.logDir()), std::vector<std::string>({"TRANSFER.LOG", "infoprot.tmp"}));
+        }
+        ::unsetenv("INFEMORA_LOCK_WAIT_MS");
+    }
 };
 
 QTEST_MAIN(KuerzenWindowTest)

@@ -4,13 +4,14 @@
 #include "host/errors.h"
 #include "host/messages.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <csignal>
-#include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,7 +68,7 @@ std::string TempSite::readFile(const std::string& path) const {
     return ss.str();
 }
 
-FileHolder::FileHolder(const std::string& path) {
+FileHolder::FileHolder(const std::string& path, Mode mode) {
     int ready[2];
     if (::pipe(ready) != 0)
         throw std::runtime_error("pipe");
@@ -75,7 +76,10 @@ FileHolder::FileHolder(const std::string& path) {
     if (pid_ < 0)
         throw std::runtime_error("fork");
     if (pid_ == 0) {
-        int fd = ::open(path.c_str(), O_RDONLY);
+        const bool lock = mode != Mode::Open;
+        int fd = lock ? ::open(path.c_str(), O_RDONLY | O_CREAT, 0666) : ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0 && lock && ::flock(fd, mode == Mode::Lock ? LOCK_EX : LOCK_SH) != 0)
+            fd = -1;
         char c = fd >= 0 ? 'y' : 'n';
         ssize_t ignored = ::write(ready[1], &c, 1);
         (void)ignored;

@@ -35,7 +35,10 @@ private:
 // Another process that holds the file open until the object goes.
 class FileHolder {
 public:
-    explicit FileHolder(const std::string& path);
+    // Open: the file is held open for reading. Lock, SharedLock: it is made if missing and
+    // locked with flock, as a run that changes (reads) a folder locks the folder's lock file.
+    enum class Mode { Open, Lock, SharedLock };
+    explicit FileHolder(const std::string& path, Mode mode = Mode::Open);
     ~FileHolder();
     FileHolder(const FileHolder&) = delete;
     FileHolder& operator=(const FileHolder&) = delete;
