@@ -257,6 +257,18 @@ std::string infoHindernis(const KuerzenEingabe& in, const std::string& logDir,
 
 } // namespace
 
+std::vector<DirLock> KuerzenSperre(const std::string& logDir, IProgress& progress, KuerzenErgebnis& res) {
+    std::string warum;
+    bool besetzt = false;
+    std::vector<DirLock> sperre =
+        LockFolders({logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
+    if (sperre.empty()) {
+        res.gesperrt = besetzt;
+        res.hinweise.push_back(warum);
+    }
+    return sperre;
+}
+
 KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& progress) {
     KuerzenErgebnis res;
     bool loeschenBegonnen = false;
@@ -267,15 +279,9 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         progress.Show(std::string(KuerzenCaption));
 
         // The folder is this run's until it ends; a caller holding it already keeps it.
-        std::string warum;
-        bool besetzt = false;
-        std::vector<DirLock> sperre =
-            LockFolders({in.logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
-        if (sperre.empty()) {
-            res.gesperrt = besetzt;
-            res.hinweise.push_back(warum);
-            throw EInfemora(warum);
-        }
+        std::vector<DirLock> sperre = KuerzenSperre(in.logDir, progress, res);
+        if (sperre.empty())
+            throw EInfemora(res.hinweise.back());
         RemoveLeftoverLogTemps(logDir);
 
         // What the listed info logs are now; a log that changes before it is deleted stays.
@@ -390,15 +396,9 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
 KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime stichtag,
                                             IProgress& progress) {
     KuerzenErgebnis res;
-    std::string warum;
-    bool besetzt = false;
-    std::vector<DirLock> sperre =
-        LockFolders({logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
-    if (sperre.empty()) {
-        res.gesperrt = besetzt;
-        res.hinweise.push_back(warum);
+    std::vector<DirLock> sperre = KuerzenSperre(logDir, progress, res);
+    if (sperre.empty())
         return res;
-    }
     KuerzenEingabe in;
     in.stichtag = stichtag;
     in.logDir = logDir;

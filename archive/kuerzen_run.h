@@ -13,6 +13,7 @@
 // changed after it was read is left whole and nothing of it is archived. Nothing is deleted
 // before everything that replaces it is on disk, and no rename replaces a file.
 #include "host/datetime.h"
+#include "host/dir_lock.h"
 #include "host/progress.h"
 #include "host/textfile.h"
 
@@ -97,6 +98,10 @@ struct KuerzenErgebnis {
     bool gesperrt = false;
     bool vollstaendig() const { return success && behalten.empty() && hinweise.empty(); }
 };
+
+// The log folder held for merge and shorten, waiting for another run a while (see DirLock).
+// Empty when it could not be had; res then says why (hinweise) and whether another run held it.
+std::vector<DirLock> KuerzenSperre(const std::string& logDir, IProgress& progress, KuerzenErgebnis& res);
 
 // The run. It holds the log folder to itself (waiting for another run a while, see DirLock; a
 // caller that holds it already keeps it). Failures are registered under "CheckTransferDatum";

@@ -52,12 +52,10 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
         // The folder is this run's from the reload before to the reload after: another run in
         // between could fold what this one is about to split.
         progress.Show(std::string(KuerzenCaption));
-        std::string warum;
-        bool besetzt = false;
-        std::vector<DirLock> sperre =
-            LockFolders({in.logDir}, LockKind::Exclusive, LockWaitTime(), progress, warum, besetzt);
+        KuerzenErgebnis gesperrt;
+        std::vector<DirLock> sperre = KuerzenSperre(in.logDir, progress, gesperrt);
         if (sperre.empty()) {
-            Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", warum);
+            Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", gesperrt.hinweise.back());
         } else {
             // The logs as they are before the reload reads them: one that a program writes to
             // meanwhile is not deleted.

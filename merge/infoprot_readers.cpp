@@ -112,11 +112,7 @@ int openReadOnly(const std::string& path, struct stat& st) {
 InfoStream::InfoStream(std::string path, std::int64_t* totalRead, TBufferedFileStreams* owner)
     : path_(std::move(path)), owner_(owner), totalRead_(totalRead) {
     struct stat st {};
-    fd_ = openReadOnly(path_, st);
-    if (fd_ < 0 && errno == EMFILE && owner_ && owner_->evictOne())
-        fd_ = openReadOnly(path_, st);
-    if (fd_ < 0)
-        throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
+    fd_ = openMakingRoom(st);
     if (!S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
@@ -134,15 +130,21 @@ InfoStream::~InfoStream() {
         ::close(fd_);
 }
 
+int InfoStream::openMakingRoom(struct stat& st) {
+    int fd = openReadOnly(path_, st);
+    // The process may be out of descriptors: another stream gives its own back.
+    if (fd < 0 && errno == EMFILE && owner_ && owner_->evictOne())
+        fd = openReadOnly(path_, st);
+    if (fd < 0)
+        throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
+    return fd;
+}
+
 int InfoStream::descriptor() {
     if (fd_ >= 0)
         return fd_;
     struct stat st {};
-    fd_ = openReadOnly(path_, st);
-    if (fd_ < 0 && errno == EMFILE && owner_ && owner_->evictOne())
-        fd_ = openReadOnly(path_, st);
-    if (fd_ < 0)
-        throw EFileError("Datei " + path_ + " kann nicht geöffnet werden: " + errnoText());
+    fd_ = openMakingRoom(st);
     if (st.st_dev != device_ || st.st_ino != inode_) {
         ::close(fd_);
         fd_ = -1;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace infemora {
@@ -83,6 +84,7 @@ private:
     // Drops unread bytes up to the file offset.
     void skipTo(std::int64_t offset);
     int descriptor();
+    int openMakingRoom(struct stat& st);
     void closeDescriptor();
 
     std::string path_;

@@ -46,6 +46,28 @@ bool startsWithByteOrderMark(std::string_view head) {
     return head.starts_with("\xEF\xBB\xBF") || head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
 }
 
+// Reads the file in large blocks up to size, handing each to take(data, bytes, offset); returns
+// how much there was. Up to the size seen at opening only: a log that is still being written
+// must not keep a reader going, and a file cut short meanwhile simply ends earlier.
+template <class Take>
+std::uint64_t readBlocks(int fd, std::uint64_t size, const std::string& path, Take&& take) {
+    auto block = std::make_unique_for_overwrite<char[]>(kIndexReadBytes);
+    std::uint64_t done = 0;
+    while (done < size) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kIndexReadBytes, size - done));
+        const ssize_t n = ::pread(fd, block.get(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwFileError(path, "kann nicht gelesen werden", errno);
+        if (n == 0)
+            break;
+        take(block.get(), static_cast<std::size_t>(n), done);
+        done += static_cast<std::uint64_t>(n);
+    }
+    return done;
+}
+
 std::string readAll(int fd, const std::string& path) {
     std::string bytes;
     char buffer[65536];
@@ -132,28 +154,17 @@ void LogDocument::openCopy(const std::string& path, bool decodeByteOrderMark) {
         throwFileError(path, "kann nicht kopiert werden", errno);
     // Up to the size seen now: a log still being written is shown as it was.
     const auto size = static_cast<std::uint64_t>(st.st_size);
-    std::uint64_t done = 0;
-    auto block = std::make_unique_for_overwrite<char[]>(kIndexReadBytes);
-    while (done < size) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kIndexReadBytes, size - done));
-        const ssize_t n = ::pread(in.get(), block.get(), want, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throwFileError(path, "kann nicht gelesen werden", errno);
-        if (n == 0)
-            break;
-        for (ssize_t off = 0; off < n;) {
-            const ssize_t w = ::pwrite(copy.get(), block.get() + off, static_cast<std::size_t>(n - off),
-                                       static_cast<off_t>(done) + off);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                throwFileError(path, "kann nicht kopiert werden", errno);
-            off += w;
-        }
-        done += static_cast<std::uint64_t>(n);
-    }
+    const std::uint64_t done =
+        readBlocks(in.get(), size, path, [&](const char* data, std::size_t n, std::uint64_t at) {
+            for (std::size_t off = 0; off < n;) {
+                const ssize_t w = ::pwrite(copy.get(), data + off, n - off, static_cast<off_t>(at + off));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    throwFileError(path, "kann nicht kopiert werden", errno);
+                off += static_cast<std::size_t>(w);
+            }
+        });
     indexDescriptor(copy.get(), done, path);
     fd_ = copy.release();
     path_ = path;
@@ -163,22 +174,8 @@ void LogDocument::indexDescriptor(int fd, std::uint64_t size, const std::string&
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     LineIndex index;
     LineIndexBuilder builder(index);
-    auto buffer = std::make_unique_for_overwrite<char[]>(kIndexReadBytes);
-    std::uint64_t done = 0;
-    // Up to the size seen at opening only: a log that is still being written must not keep
-    // the indexing running, and a file cut short meanwhile simply ends earlier.
-    while (done < size) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kIndexReadBytes, size - done));
-        const ssize_t n = ::pread(fd, buffer.get(), want, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throwFileError(path, "kann nicht gelesen werden", errno);
-        if (n == 0)
-            break;
-        builder.feed(buffer.get(), static_cast<std::size_t>(n));
-        done += static_cast<std::uint64_t>(n);
-    }
+    const std::uint64_t done = readBlocks(
+        fd, size, path, [&](const char* data, std::size_t n, std::uint64_t) { builder.feed(data, n); });
     builder.finish();
     index_ = std::move(index);
     fileSize_ = done;

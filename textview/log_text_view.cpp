@@ -72,34 +72,28 @@ QString LogTextView::decode(std::string_view bytes) {
     return toQString(bytes, charTables().text);
 }
 
-void LogTextView::loadFile(const std::string& path) {
+template <class Open>
+void LogTextView::replaceDocument(Open&& open) {
+    // The view forgets its old positions whether the new text could be opened or not.
     try {
-        document_.open(path);
+        open();
     } catch (...) {
         documentReplaced();
         throw;
     }
     documentReplaced();
+}
+
+void LogTextView::loadFile(const std::string& path) {
+    replaceDocument([&] { document_.open(path); });
 }
 
 void LogTextView::loadDescriptor(int fd, const std::string& path) {
-    try {
-        document_.openDescriptor(fd, path);
-    } catch (...) {
-        documentReplaced();
-        throw;
-    }
-    documentReplaced();
+    replaceDocument([&] { document_.openDescriptor(fd, path); });
 }
 
 void LogTextView::loadCopy(const std::string& path, bool decodeByteOrderMark) {
-    try {
-        document_.openCopy(path, decodeByteOrderMark);
-    } catch (...) {
-        documentReplaced();
-        throw;
-    }
-    documentReplaced();
+    replaceDocument([&] { document_.openCopy(path, decodeByteOrderMark); });
 }
 
 void LogTextView::setLines(const Lines& lines) {
