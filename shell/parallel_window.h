@@ -25,6 +25,7 @@ class QWidget;
 namespace infemora {
 
 class LogTextView;
+class ParallelNavigation;
 class TProgressWindow;
 class TerminateListener;
 class TfrmSelektion;
@@ -120,6 +121,8 @@ public:
     TfrmSelektion* frmSelektion = nullptr;
     TfrmKuerzen* frmKuerzen = nullptr;
     TfrmSuchen* frmSuchen = nullptr;
+    // Menu "Ansicht", timeline, status field and what the window remembers (parallel_navigation).
+    ParallelNavigation* Navigation = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
