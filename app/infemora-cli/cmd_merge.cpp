@@ -11,6 +11,7 @@
 #include "merge/discovery.h"
 #include "merge/merge_run.h"
 #include "merge/selektion_rules.h"
+#include "textview/entry_filter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,6 +32,7 @@ struct MergeOptions {
     std::string von, bis, output;
     bool vonGiven = false, bisGiven = false;
     std::vector<std::string> files;
+    EintragsFilter grep; // --grep / --grep-not, as the window's entry filter
 };
 
 std::string trim(std::string_view text) {
@@ -239,7 +241,10 @@ int runMerge(const MergeOptions& o) {
         in.files = o.files;
     }
     MergeRunResult res = DateienSortieren(in, NullProgress());
-    bool ok = res.success && writeOutput(res.viewFile, o.output);
+    std::unique_ptr<GefilterteKopie> gefiltert;
+    if (res.success && !o.grep.empty())
+        gefiltert = std::make_unique<GefilterteKopie>(res.viewFile, EntryLayout::Info, o.grep);
+    bool ok = res.success && writeOutput(gefiltert ? gefiltert->path() : res.viewFile, o.output);
     if (res.success && !res.deleted.empty())
         std::cerr << "infemora-cli: " << res.archiveParts.size() << " Archivteil(e) angelegt, "
                   << res.deleted.size() << " Protokolldatei(en) gelöscht; Ergebnis in " << res.viewFile
@@ -261,6 +266,7 @@ void AddMergeCommand(CLI::App& app, Action& action) {
     auto* bis =
         cmd->add_option("--bis", opts->bis, "Ende des Zeitraums: TT.MM.JJJJ oder \"TT.MM.JJJJ HH:MM:SS\"");
     cmd->add_option("--output", opts->output, "Ausgabedatei (ohne: Standardausgabe)");
+    AddGrepOptions(cmd, opts->grep);
     cmd->add_option(
         "FILE", opts->files,
         "Infoprotokolle in dieser Reihenfolge (ohne: alle aktuellen des Protokollverzeichnisses)");

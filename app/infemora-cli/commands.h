@@ -5,6 +5,10 @@
 
 #include <functional>
 
+namespace infemora {
+struct EintragsFilter;
+}
+
 namespace infemora::cli {
 
 // The action runs after parsing; it returns the process exit code.
@@ -16,6 +20,10 @@ void AddEvaluateCommand(CLI::App& app, Action& action);
 void AddBookingsCommand(CLI::App& app, Action& action);
 void AddTerminateCommand(CLI::App& app, Action& action);
 void AddPasswortCommand(CLI::App& app, Action& action);
+void AddTimelineCommand(CLI::App& app, Action& action);
+
+// --grep TEXT and --grep-not TEXT, each repeatable, into the entry filter of the view.
+void AddGrepOptions(CLI::App* cmd, EintragsFilter& filter);
 
 // The run failed when anything was registered with the message service during it.
 int ExitCodeAfterRun(bool ok);
