@@ -18,6 +18,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace infemora {
@@ -100,24 +101,9 @@ void ParallelNavigation::createMenu() {
 }
 
 void ParallelNavigation::createTimeline() {
-    // The merged view and the timeline above it share the lower part of the splitter.
     splitter_ = w_->tshInfoprotokolle->findChild<QSplitter*>();
     tlsZeitachse = new TimelineStrip;
-    auto* box = new QWidget;
-    box->setObjectName("pnlInfoWork");
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addWidget(tlsZeitachse);
-    if (splitter_) {
-        const QList<int> sizes = splitter_->sizes();
-        const int at = splitter_->indexOf(w_->memInfoWork);
-        splitter_->replaceWidget(at, box);
-        splitter_->setStretchFactor(at, 5);
-        splitter_->setSizes(sizes);
-    }
-    layout->addWidget(w_->memInfoWork, 1);
-    w_->memInfoWork->show();
+    w_->memInfoWork->setHeaderWidget(tlsZeitachse);
     connect(tlsZeitachse, &TimelineStrip::barClicked, this, [this](TDateTime start) {
         if (w_->memInfoWork->goToTime(start))
             w_->memInfoWork->setFocus();
@@ -132,8 +118,8 @@ void ParallelNavigation::restoreState() {
     if (!geometry.empty())
         w_->restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
     const std::string teiler = state.Value(kFenster, "Teiler");
-    if (splitter_ && !teiler.empty())
-        splitter_->restoreState(QByteArray::fromBase64(QByteArray::fromStdString(teiler)));
+    if (!teiler.empty())
+        teiler_ = QByteArray::fromBase64(QByteArray::fromStdString(teiler));
     const bool hervorheben = state.Value(kAnsicht, "FehlerHervorheben", "1") == "1";
     FehlerHervorheben1->setChecked(hervorheben);
     for (auto [view, follower] : followers_) {
@@ -156,6 +142,14 @@ void ParallelNavigation::SaveState() {
 bool ParallelNavigation::eventFilter(QObject* watched, QEvent* event) {
     if (watched == w_ && event->type() == QEvent::Close)
         SaveState();
+    // A splitter given its sizes before the window is shown lays out by its parts' smallest
+    // sizes instead; so they are given once the window is there.
+    if (watched == w_ && event->type() == QEvent::Show && splitter_ && !teiler_.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            splitter_->restoreState(teiler_);
+            teiler_.clear();
+        });
+
     return QObject::eventFilter(watched, event);
 }
 

@@ -9,6 +9,7 @@
 #include "textview/timeline.h"
 #endif
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -80,6 +81,7 @@ private:
 
     TfrmParallel* w_;
     QSplitter* splitter_ = nullptr;
+    QByteArray teiler_; // the splitter as the user left it, for the first show
     std::map<LogTextView*, ViewFollower*> followers_;
     // The timeline of the last merge without the date filter: a filtered merge shows its span in
     // it.

@@ -240,6 +240,18 @@ void LogTextView::resizeEvent(QResizeEvent* event) {
 void LogTextView::placeRuler() {
     const QRect area = viewport()->geometry();
     ruler_->setGeometry(area.right() + 1, area.top(), ErrorRuler::kWidth, area.height());
+    if (header_) {
+        const int height = header_->sizeHint().height();
+        header_->setGeometry(area.left(), area.top() - height, area.width() + ErrorRuler::kWidth, height);
+    }
+}
+
+void LogTextView::setHeaderWidget(QWidget* header) {
+    header_ = header;
+    header_->setParent(this);
+    setViewportMargins(0, header_->sizeHint().height(), ErrorRuler::kWidth, 0);
+    header_->show();
+    placeRuler();
 }
 
 void LogTextView::scrollContentsBy(int, int) {

@@ -121,6 +121,9 @@ public:
     bool goToTime(TDateTime time);
 
     ErrorRuler* errorRuler() const { return ruler_; }
+    // A strip above the text (the timeline of the merged view), as high as it asks to be; the
+    // view takes it over.
+    void setHeaderWidget(QWidget* header);
 
 signals:
     void selectionChanged();
@@ -197,6 +200,7 @@ private:
     LineSelection selection_; // the lines shown while filtered
     std::vector<std::int64_t> shownErrors_;
     ErrorRuler* ruler_ = nullptr;
+    QWidget* header_ = nullptr;
 };
 
 } // namespace infemora
