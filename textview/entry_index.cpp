@@ -7,6 +7,7 @@
 #include "textview/log_document.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace infemora {
 
@@ -160,7 +161,7 @@ void EntryIndexBuilder::setKind(EntryKind kind) {
     index_.errors_.push_back(index_.count() - 1);
 }
 
-void EntryIndexBuilder::addLine(std::string_view bytes) {
+void EntryIndexBuilder::addOtherLine(std::string_view bytes) {
     const bool first = index_.lines_ == 0;
     switch (layout_) {
     case EntryLayout::Info: {
@@ -212,18 +213,59 @@ void EntryIndexBuilder::addLine(std::string_view bytes) {
     ++index_.lines_;
 }
 
+namespace {
+
+// The lines [first, end) in order, each at most its first kLineReach bytes: what begins an entry
+// and its stamp and kind stand at the start of a line. Lines are read many at a time.
+template <typename Feed>
+void forEachLineStart(const LogDocument& doc, const LineIndex& lines, std::int64_t first, std::int64_t end,
+                      const std::atomic<bool>* stop, Feed&& feed) {
+    constexpr std::int64_t kBatch = 4096;
+    constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+    constexpr std::uint64_t kLineReach = 4096;
+    std::vector<LineSpan> spans(kBatch);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlock);
+    for (std::int64_t line = first; line < end; line += kBatch) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
+        const std::int64_t n = std::min(kBatch, end - line);
+        lines.spans(line, n, spans.data());
+        for (std::int64_t k = 0; k < n;) {
+            const std::uint64_t from = spans[static_cast<std::size_t>(k)].byteStart;
+            std::int64_t j = k;
+            std::uint64_t to = from;
+            // Whole lines up to a block; a line longer than that is read only as far as it matters.
+            while (j < n) {
+                const LineSpan& s = spans[static_cast<std::size_t>(j)];
+                const std::uint64_t end = s.byteStart + std::min(s.length, kLineReach);
+                if (j > k && end - from > kBlock)
+                    break;
+                to = end;
+                ++j;
+                if (s.length > kLineReach)
+                    break;
+            }
+            const std::size_t got = doc.readBytes(from, buffer.get(), static_cast<std::size_t>(to - from));
+            for (; k < j; ++k) {
+                const LineSpan& s = spans[static_cast<std::size_t>(k)];
+                const std::uint64_t at = s.byteStart - from;
+                const std::uint64_t length = std::min(s.length, kLineReach);
+                feed(at >= got
+                         ? std::string_view()
+                         : std::string_view(buffer.get() + at, std::min<std::uint64_t>(length, got - at)));
+            }
+        }
+    }
+}
+
+} // namespace
+
 EntryIndex BuildEntryIndex(const LogDocument& doc, EntryLayout layout, const std::atomic<bool>* stop) {
     EntryIndex index;
     EntryIndexBuilder builder(index, layout);
     const LineIndex& lines = doc.fullIndex();
-    LineScanner scan(doc, lines, 0, lines.count());
-    std::int64_t line = 0;
-    std::string_view bytes;
-    while (scan.next(line, bytes)) {
-        if ((line & 0xFFFF) == 0 && stop && stop->load(std::memory_order_relaxed))
-            break;
-        builder.addLine(bytes);
-    }
+    forEachLineStart(doc, lines, 0, lines.count(), stop,
+                     [&](std::string_view bytes) { builder.addLine(bytes); });
     return index;
 }
 
@@ -261,11 +303,8 @@ std::int64_t ExtendEntryIndex(EntryIndex& index, const LogDocument& doc, EntryLa
     EntryIndexBuilder builder(index, layout);
     const std::int64_t from = builder.reopenLastEntry();
     const LineIndex& lines = doc.fullIndex();
-    LineScanner scan(doc, lines, from, lines.count());
-    std::int64_t line = 0;
-    std::string_view bytes;
-    while (scan.next(line, bytes))
-        builder.addLine(bytes);
+    forEachLineStart(doc, lines, from, lines.count(), nullptr,
+                     [&](std::string_view bytes) { builder.addLine(bytes); });
     return from;
 }
 

@@ -107,10 +107,19 @@ public:
     // Takes out the last entry, so that its lines and those behind it can be fed again (a log
     // that grows: its last entry may get more lines). Returns the line to feed from.
     std::int64_t reopenLastEntry();
-    void addLine(std::string_view bytes);
+    void addLine(std::string_view bytes) {
+        // Most lines of an info log neither begin an entry nor carry its stamp.
+        if (layout_ == EntryLayout::Info && index_.lines_ > 0 && !IstStartZeile(bytes) &&
+            (stampSeen_ || !IstZeitstempelZeile(bytes))) {
+            ++index_.lines_;
+            return;
+        }
+        addOtherLine(bytes);
+    }
     std::int64_t nextLine() const { return index_.lines_; }
 
 private:
+    void addOtherLine(std::string_view bytes);
     void startEntry();
     void takeStamp(TDateTime stamp);
     void setKind(EntryKind kind);
