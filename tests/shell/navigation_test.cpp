@@ -306,6 +306,33 @@ private slots:
         QVERIFY(!n->follower(w->memInfoWork)->isFollowing());
     }
 
+    // Shortening archives the whole logs, also those shown through a filter.
+    void shorteningTakesTheWholeLogsAlsoWhenTheyAreFiltered() {
+        testenv::WindowSite site;
+        writeSite(site);
+        site.writeLines(site.logFile("TRANSFER.LOG"),
+                        {"20261101 alt Fehler", "20261205 neu", "20261208 neu Fehler"});
+        SetClockForTesting(EncodeDate(2026, 12, 8) + EncodeTime(18, 0, 0, 0));
+        auto w = site.start({});
+        w->pgcDateien->setCurrentWidget(w->tshTransfer);
+        w->memTransfer->setEntryFilter({{{"fehler", true}}});
+        QCOMPARE(w->memTransfer->lineCount(), 2);
+        w->memInfoWork->setEntryFilter({{{"karte", true}}});
+        w->ZusammenfhrenundKrzen1Click(nullptr);
+        QCOMPARE(testenv::ViewLines(w->memInfoWork).size(), std::size_t(12));
+        std::string all;
+        for (const char* name : {"ALT-TRAN.000", "TRANSFER.LOG"})
+            all += site.readFile(site.logFile(name));
+        QCOMPARE(all, std::string("20261101 alt Fehler\r\n20261205 neu\r\n20261208 neu Fehler\r\n"));
+        QCOMPARE(site.readFile(site.logFile("INFEMORA.000")).size() +
+                     site.readFile(site.logFile("ALT-INFO.000")).size(),
+                 bytesOf(concat({entry("100000", "Info", "eins"),
+                                 entry("101500", "Fehler-Meldung: DB.17", "Datei kaputt"),
+                                 entry("113000", "NONE-Meldung: KASSE.20", "Karte"),
+                                 entry("120000", "Info", "Lieferschein")}))
+                     .size());
+    }
+
     void searchTextsTogglesAndGeometryAreRemembered() {
         const std::filesystem::path dir =
             std::filesystem::path(qgetenv("XDG_CONFIG_HOME").toStdString()) / "infemora";
