@@ -202,7 +202,7 @@ void ParallelNavigation::startFollowing(LogTextView* view) {
         if (real.isValid())
             files.push_back(real.toString().toStdString());
     }
-    if (files.empty() || view->lineCount() == 0) {
+    if (files.empty()) {
         f->stop();
         return;
     }

@@ -279,6 +279,22 @@ private slots:
         QVERIFY(!n->follower(w->memInfoWork)->isFollowing());
     }
 
+    // A filter that shows nothing yet: the entries appended that pass it are shown.
+    void followingAFilteredMergedView() {
+        testenv::WindowSite site;
+        writeSite(site);
+        auto w = site.start({});
+        w->memInfoWork->setEntryFilter({{{"gesucht", true}}});
+        QCOMPARE(w->memInfoWork->lineCount(), 0);
+        w->Navigation->EndeFolgen1->trigger();
+        testenv::AppendingProcess writer(
+            site.logFile("INFOPROT.001"),
+            {bytesOf(concat({entry("130000", "Info", "anderes"), entry("130100", "Info", "gesucht")}))});
+        writer.appendNext();
+        QTRY_COMPARE_WITH_TIMEOUT(testenv::ViewLines(w->memInfoWork), entry("130100", "Info", "gesucht"),
+                                  1500);
+    }
+
     void followingASingleFileReloadsItWhenReplaced() {
         testenv::WindowSite site;
         const std::string path = site.path("einzeln.log");
