@@ -123,6 +123,27 @@ INSTANTIATE_TEST_SUITE_P(Follow, Growing,
                                            GrowCase{"FromEmpty", {"", "x\ny"}, {"x", "y"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Pieces of any size, across blocks of the index, read as the whole text does.
+TEST(LineFilter, TextAppendedInPiecesOfAnySize) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 20; ++round) {
+        const std::string text = textoracle::randomText(rng, 2500);
+        LogDocument doc;
+        std::uniform_int_distribution<std::size_t> piece(1, 40);
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t n = std::min(piece(rng), text.size() - at);
+            doc.appendBytes(std::string_view(text).substr(at, n));
+            at += n;
+        }
+        ASSERT_EQ(linesOf(doc), textoracle::splitLines(text)) << "round " << round;
+        LogDocument whole;
+        whole.setBytes(text);
+        ASSERT_EQ(doc.textLength(), whole.textLength());
+        for (std::int64_t line = 0; line < whole.lineCount(); ++line)
+            ASSERT_EQ(doc.lineStart(line), whole.lineStart(line)) << "round " << round << " line " << line;
+    }
+}
+
 TEST(LineFilter, AppendedLinesLeaveTheSelectionAlone) {
     LogDocument doc;
     doc.setBytes("a\r\nb\r\nc\r\n");
