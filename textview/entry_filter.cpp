@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace infemora {
@@ -208,26 +209,35 @@ std::int64_t LineSelection::fullLine(std::int64_t shownLine) const {
 
 // ---------------------------------------------------------------------------------------------
 
-GefilterteKopie::GefilterteKopie(const std::string& file, EntryLayout layout, const EintragsFilter& filter) {
-    LogDocument doc;
-    doc.open(file);
-    const EntryIndex entries = BuildEntryIndex(doc, layout);
-    doc.setLineFilter(FilteredLineIndex(doc.fullIndex(), FilterEntries(doc, entries, filter)));
+GefilterteKopie::GefilterteKopie(const LogDocument& text, EntryLayout layout, const EintragsFilter& filter) {
+    write(text, layout, filter);
+}
 
-    std::string name = HiddenTempTemplate(file);
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
+GefilterteKopie::GefilterteKopie(const std::string& file, EntryLayout layout, const EintragsFilter& filter) {
+    LogDocument text;
+    text.open(file);
+    write(text, layout, filter);
+}
+
+void GefilterteKopie::write(const LogDocument& text, EntryLayout layout, const EintragsFilter& filter) {
+    const EntryIndex entries = BuildEntryIndex(text, layout);
+    const LineIndex shown = FilteredLineIndex(text.fullIndex(), FilterEntries(text, entries, filter));
+
+    std::string name = HiddenTempTemplate(text.path());
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0)
         throw EFileError("Datei " + name + " kann nicht angelegt werden: " + std::strerror(errno));
     path_ = name;
-    auto fail = [&](int error) {
-        ::close(fd);
+    auto fail = [this](int error) {
+        ::close(fd_);
+        fd_ = -1;
         ::unlink(path_.c_str());
         throw EFileError("Datei " + path_ + " kann nicht geschrieben werden: " + std::strerror(error));
     };
     std::string out;
     auto flush = [&] {
         for (std::size_t done = 0; done < out.size();) {
-            const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+            const ssize_t n = ::write(fd_, out.data() + done, out.size() - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -237,7 +247,7 @@ GefilterteKopie::GefilterteKopie(const std::string& file, EntryLayout layout, co
         out.clear();
     };
     // Each shown line with CR LF, as a save of the filtered view writes it.
-    LineScanner scan(doc, 0, doc.lineCount());
+    LineScanner scan(text, shown, 0, shown.count());
     std::int64_t line = 0;
     std::string_view bytes;
     while (scan.next(line, bytes)) {
@@ -247,14 +257,11 @@ GefilterteKopie::GefilterteKopie(const std::string& file, EntryLayout layout, co
             flush();
     }
     flush();
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(path_.c_str());
-        throw EFileError("Datei " + path_ + " kann nicht geschrieben werden: " + std::strerror(error));
-    }
 }
 
 GefilterteKopie::~GefilterteKopie() {
+    if (fd_ >= 0)
+        ::close(fd_);
     ::unlink(path_.c_str());
 }
 

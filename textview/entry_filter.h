@@ -63,17 +63,24 @@ private:
 };
 
 // A copy of a log text with only the entries that pass, line by line with CR LF as the filtered
-// view saves it, in a private file beside the text; removed when the object goes. EFileError.
+// view saves it, in a private file beside the text (the document's path); the file goes with the
+// object. EFileError.
 class GefilterteKopie {
 public:
+    GefilterteKopie(const LogDocument& text, EntryLayout layout, const EintragsFilter& filter);
+    // The same for the text of a file.
     GefilterteKopie(const std::string& file, EntryLayout layout, const EintragsFilter& filter);
     ~GefilterteKopie();
     GefilterteKopie(const GefilterteKopie&) = delete;
     GefilterteKopie& operator=(const GefilterteKopie&) = delete;
     const std::string& path() const { return path_; }
+    // The copy, open for reading from its start at any offset (pread, sendfile with an offset).
+    int fd() const { return fd_; }
 
 private:
+    void write(const LogDocument& text, EntryLayout layout, const EintragsFilter& filter);
     std::string path_;
+    int fd_ = -1;
 };
 
 } // namespace infemora

@@ -72,12 +72,12 @@ void LogDocument::clear() {
         ::close(fd_);
     fd_ = -1;
     index_.clear();
+    hiddenFull_.clear();
+    filtered_ = false;
+    std::string().swap(tail_);
     std::string().swap(bytes_);
     fileSize_ = 0;
     path_.clear();
-    std::string().swap(tail_);
-    hiddenFull_.clear();
-    filtered_ = false;
 }
 
 void LogDocument::open(const std::string& path) {

@@ -92,14 +92,15 @@ public:
 private:
     void indexDescriptor(int fd, std::uint64_t size, const std::string& path);
 
+    std::string tail_;     // bytes appended behind the file part of a file-backed document
+    LineIndex hiddenFull_; // the index of every line while a filter is shown
+    bool filtered_ = false;
+
     LineIndex index_;
     int fd_ = -1;
     std::uint64_t fileSize_ = 0; // bytes indexed
     std::string bytes_;          // the text of a document held in memory
     std::string path_;
-    std::string tail_;     // bytes appended behind the file part of a file-backed document
-    LineIndex hiddenFull_; // the index of every line while a filter is shown
-    bool filtered_ = false;
 };
 
 } // namespace infemora

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <unistd.h>
 
 namespace infemora {
 namespace {
@@ -79,8 +80,12 @@ TEST(FilteredCopy, HoldsThePassingEntriesWithCrLf) {
     {
         GefilterteKopie copy(file, EntryLayout::Info, {{{"EINS", true}}});
         path = copy.path();
-        EXPECT_EQ(site.readFile(path), "00001<<\r\n00001## 20261208 101500 K P\r\n  eins\r\n");
+        const std::string expected = "00001<<\r\n00001## 20261208 101500 K P\r\n  eins\r\n";
+        EXPECT_EQ(site.readFile(path), expected);
         EXPECT_NE(path, file);
+        std::string read(expected.size() + 1, '\0');
+        ASSERT_EQ(::pread(copy.fd(), read.data(), read.size(), 0), static_cast<ssize_t>(expected.size()));
+        EXPECT_EQ(read.substr(0, expected.size()), expected) << "the copy is open for reading";
     }
     EXPECT_FALSE(std::ifstream(path).good()) << "removed with the object";
 }
