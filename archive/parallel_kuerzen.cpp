@@ -40,6 +40,9 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
     GuiProgress progress(prgDialog);
     bool ok = false;
     try {
+        // A view filtered by a text shows a selection of its log; what is archived is the whole.
+        for (LogTextView* view : {memInfoWork, memTransfer, memMenu})
+            view->clearEntryFilter();
         KuerzenEingabe in;
         in.stichtag = KuerzStichtag(FKuerzTage);
         PumpWindowMessages();
@@ -48,9 +51,6 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
         // The logs as they are before the reload reads them: one that a program writes to
         // meanwhile is not deleted.
         in.infoStempelVorher = StempelVon(AlleInfoDateien(in.logDir));
-        // A view filtered by a text shows a selection of its log; what is archived is the whole.
-        for (LogTextView* view : {memInfoWork, memTransfer, memMenu})
-            view->clearEntryFilter();
         const std::size_t registriertVorher = Info().registered().size();
         AlleDateien1Click(nullptr);
         in.infoTextVollstaendig = Info().registered().size() == registriertVorher;

@@ -38,6 +38,10 @@ public:
 
 } // namespace
 
+void TfrmParallel::createNavigation() {
+    Navigation = new ParallelNavigation(this);
+}
+
 ParallelNavigation::ParallelNavigation(TfrmParallel* window) : QObject(window), w_(window) {
     setObjectName("Navigation");
     w_->memTransfer->setEntryLayout(EntryLayout::Transfer);

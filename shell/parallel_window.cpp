@@ -4,7 +4,6 @@
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
-#include "shell/parallel_navigation.h"
 #include "shell/progress_window.h"
 #include "shell/teardown.h"
 #include "shell/terminate_listener.h"
@@ -44,7 +43,7 @@ TfrmParallel::TfrmParallel(const std::vector<std::string>& args, QWidget* parent
     setEnabled(false); // only SetStatus(false) enables it
     createWidgets();
     createMenus();
-    Navigation = new ParallelNavigation(this);
+    createNavigation();
     FormCreate(args);
 }
 

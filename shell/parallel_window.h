@@ -141,6 +141,7 @@ private:
     void OnFileFound(const std::string& name, const std::string& dir);
     void createWidgets();
     void createMenus();
+    void createNavigation(); // parallel_navigation.cpp
     void loadLogTab(LogTextView* view, const char* fileName);
     void createReaders();
     void releaseReaders();
