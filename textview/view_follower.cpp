@@ -35,9 +35,9 @@ void ViewFollower::followLogs(const std::vector<std::string>& files, bool dateFi
     stop();
     logs_ = std::make_unique<InfoFolger>(files);
     logs_->SetDatumsFilter(dateFilter, von, bis);
-    const EntryIndex& entries = view_->waitForEntries();
-    newest_ =
-        entries.count() > 0 ? entries.key(entries.count() - 1) : std::numeric_limits<std::int64_t>::min();
+    // The newest stamp shown is taken at the first look: the entries of a large text may still be
+    // read in the background now.
+    newestKnown_ = false;
     timer_.start();
 }
 
@@ -50,6 +50,12 @@ void ViewFollower::stop() {
 void ViewFollower::poll() {
     try {
         if (logs_) {
+            if (!newestKnown_) {
+                const EntryIndex& entries = view_->waitForEntries();
+                newest_ = entries.count() > 0 ? entries.key(entries.count() - 1)
+                                              : std::numeric_limits<std::int64_t>::min();
+                newestKnown_ = true;
+            }
             InfoFolger::Anhang a = logs_->Lesen(newest_);
             newest_ = a.neuester;
             view_->appendText(a.bytes);

@@ -48,6 +48,7 @@ private:
     std::unique_ptr<AnhangLeser> file_;
     std::unique_ptr<InfoFolger> logs_;
     std::int64_t newest_ = 0;
+    bool newestKnown_ = false;
 };
 
 } // namespace infemora
