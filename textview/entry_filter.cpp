@@ -150,7 +150,7 @@ LineIndex FilteredLineIndex(const LineIndex& full, const std::vector<LineRange>&
 
 // ---------------------------------------------------------------------------------------------
 
-LineSelection::LineSelection(std::vector<LineRange> ranges) {
+LineSelection::LineSelection(const std::vector<LineRange>& ranges) {
     append(ranges);
 }
 

@@ -44,7 +44,7 @@ void AppendFilteredLines(LineIndex& shown, const LineIndex& full, const std::vec
 class LineSelection {
 public:
     LineSelection() = default;
-    explicit LineSelection(std::vector<LineRange> ranges);
+    explicit LineSelection(const std::vector<LineRange>& ranges);
     void append(const std::vector<LineRange>& ranges); // behind those held
     // Drops the selected lines at or behind the line of the whole text.
     void truncate(std::int64_t fullLine);

@@ -140,9 +140,9 @@ void LogTextView::applyFilter(IProgress* progress) {
         document_.clearLineFilter();
         selection_ = LineSelection();
     } else {
-        std::vector<LineRange> ranges = FilterEntries(document_, entries, filter_, 0, progress);
+        const std::vector<LineRange> ranges = FilterEntries(document_, entries, filter_, 0, progress);
         document_.setLineFilter(FilteredLineIndex(document_.fullIndex(), ranges));
-        selection_ = LineSelection(std::move(ranges));
+        selection_ = LineSelection(ranges);
     }
     updateScrollBars();
     updateShownErrors();
