@@ -44,6 +44,9 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
     bool ok = false;
     FKuerzenVollstaendig = false;
     try {
+        // A view filtered by a text shows a selection of its log; what is archived is the whole.
+        for (LogTextView* view : {memInfoWork, memTransfer, memMenu})
+            view->clearEntryFilter();
         KuerzenEingabe in;
         in.stichtag = KuerzStichtag(FKuerzTage);
         PumpWindowMessages();

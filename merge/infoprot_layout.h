@@ -24,6 +24,15 @@ inline bool IstZeitstempelZeile(std::string_view line) {
     return line.size() >= 7 && line[5] == '#' && line[6] == '#';
 }
 
+// Inside an entry: the separator line holds 43 hyphens anywhere; an error entry's time-stamp
+// line holds one of the two message words; a program's log start and end are reported by lines
+// holding these words.
+inline constexpr std::string_view Trennzeile = "-------------------------------------------";
+inline constexpr std::string_view NoneMeldung = "NONE-Meldung";
+inline constexpr std::string_view FehlerMeldung = "Fehler-Meldung";
+inline constexpr std::string_view Protokollstart = "Protokollstart";
+inline constexpr std::string_view Protokollende = "Protokollende";
+
 // Only the first characters of a time-stamp line carry the stamp (date 9-16, time 18-23).
 inline constexpr std::size_t ZeitstempelLaenge = 23;
 

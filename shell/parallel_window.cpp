@@ -43,6 +43,7 @@ TfrmParallel::TfrmParallel(const std::vector<std::string>& args, QWidget* parent
     setEnabled(false); // only SetStatus(false) enables it
     createWidgets();
     createMenus();
+    createNavigation();
     FormCreate(args);
 }
 

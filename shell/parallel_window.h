@@ -25,6 +25,7 @@ class QWidget;
 namespace infemora {
 
 class LogTextView;
+class ParallelNavigation;
 class TProgressWindow;
 class TerminateListener;
 class TfrmSelektion;
@@ -126,6 +127,8 @@ public:
     TfrmSelektion* frmSelektion = nullptr;
     TfrmKuerzen* frmKuerzen = nullptr;
     TfrmSuchen* frmSuchen = nullptr;
+    // Menu "Ansicht", timeline, status field and what the window remembers (parallel_navigation).
+    ParallelNavigation* Navigation = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -144,6 +147,7 @@ private:
     void OnFileFound(const std::string& name, const std::string& dir);
     void createWidgets();
     void createMenus();
+    void createNavigation(); // parallel_navigation.cpp
     void loadLogTab(LogTextView* view, const char* fileName);
     void createReaders();
     void releaseReaders();

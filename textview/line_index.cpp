@@ -21,19 +21,52 @@ void LineIndex::clear() {
     crlfCount_ = 0;
     lastEnd_ = 0;
     maxLength_ = 0;
+    expectedNext_ = 0;
+    lastBreak_ = LineBreak::None;
+    gaps_.clear();
+    gapTotal_ = 0;
 }
 
+namespace {
+
+int widthOf(LineBreak lineBreak) {
+    switch (lineBreak) {
+    case LineBreak::None:
+        return 0;
+    case LineBreak::CrLf:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+} // namespace
+
 void LineIndex::addLine(std::uint64_t byteStart, std::uint64_t length, LineBreak lineBreak) {
+    if (count_ == 0) {
+        gapTotal_ = byteStart; // bytes before the first line are left out of positions too
+    } else if (byteStart > expectedNext_) {
+        const std::int64_t previous = count_ - 1;
+        const std::uint64_t gap = byteStart - expectedNext_;
+        chunks_[previous / kLinesPerBlock / kBlocksPerChunk][previous / kLinesPerBlock % kBlocksPerChunk]
+            .gapMask |= std::uint64_t{1} << (previous % kLinesPerBlock);
+        gaps_.emplace_back(previous, gap);
+        gapTotal_ += gap;
+    }
     const std::int64_t blockNo = count_ / kLinesPerBlock;
     const int row = static_cast<int>(count_ % kLinesPerBlock);
     if (row == 0) {
-        if (blockNo % kBlocksPerChunk == 0)
+        // A block taken out again by removeLast is used once more.
+        if (static_cast<std::size_t>(blockNo / kBlocksPerChunk) >= chunks_.size())
             chunks_.push_back(std::make_unique<Block[]>(kBlocksPerChunk));
-        Block& fresh = chunks_.back()[blockNo % kBlocksPerChunk];
+        Block& fresh = chunks_[blockNo / kBlocksPerChunk][blockNo % kBlocksPerChunk];
         fresh.base = byteStart;
         fresh.crlfBefore = crlfCount_;
+        fresh.crlfMask = 0;
+        fresh.gapBefore = gapTotal_;
+        fresh.gapMask = 0;
     }
-    Block& b = chunks_.back()[blockNo % kBlocksPerChunk];
+    Block& b = chunks_[blockNo / kBlocksPerChunk][blockNo % kBlocksPerChunk];
     const std::uint64_t delta = byteStart - b.base;
     if (b.wideSlot != 0) {
         wide_[b.wideSlot - 1][row] = byteStart;
@@ -52,8 +85,64 @@ void LineIndex::addLine(std::uint64_t byteStart, std::uint64_t length, LineBreak
         ++crlfCount_;
     }
     lastEnd_ = byteStart + length;
+    expectedNext_ = lastEnd_ + static_cast<std::uint64_t>(widthOf(lineBreak));
+    lastBreak_ = lineBreak;
     maxLength_ = std::max(maxLength_, length);
     ++count_;
+}
+
+void LineIndex::removeLast() {
+    if (count_ <= 1) {
+        clear();
+        return;
+    }
+    const std::int64_t last = count_ - 1;
+    const std::int64_t previous = last - 1;
+    const std::uint64_t previousStart = byteStart(previous);
+    const std::uint64_t previousLength = length(previous);
+    Block& b = chunks_[last / kLinesPerBlock / kBlocksPerChunk][last / kLinesPerBlock % kBlocksPerChunk];
+    const std::uint64_t bit = std::uint64_t{1} << (last % kLinesPerBlock);
+    if (b.crlfMask & bit) {
+        b.crlfMask &= ~bit;
+        --crlfCount_;
+    }
+    Block& p =
+        chunks_[previous / kLinesPerBlock / kBlocksPerChunk][previous / kLinesPerBlock % kBlocksPerChunk];
+    const std::uint64_t previousBit = std::uint64_t{1} << (previous % kLinesPerBlock);
+    if (p.gapMask & previousBit) {
+        p.gapMask &= ~previousBit;
+        gapTotal_ -= gaps_.back().second;
+        gaps_.pop_back();
+    }
+    // Every line but the last has a break: CR LF, or one byte (LF or CR).
+    lastBreak_ = (p.crlfMask & previousBit) ? LineBreak::CrLf : LineBreak::Lf;
+    lastEnd_ = previousStart + previousLength;
+    expectedNext_ = lastEnd_ + static_cast<std::uint64_t>(widthOf(lastBreak_));
+    --count_;
+}
+
+int LineIndex::breakBytes(std::int64_t line) const {
+    if (line + 1 >= count_)
+        return widthOf(lastBreak_);
+    const Block& b = block(line / kLinesPerBlock);
+    return ((b.crlfMask >> (line % kLinesPerBlock)) & 1) ? 2 : 1;
+}
+
+std::uint64_t LineIndex::gapAfter(std::int64_t line) const {
+    auto it = std::lower_bound(
+        gaps_.begin(), gaps_.end(), line,
+        [](const std::pair<std::int64_t, std::uint64_t>& g, std::int64_t l) { return g.first < l; });
+    return it != gaps_.end() && it->first == line ? it->second : 0;
+}
+
+std::uint64_t LineIndex::gapBefore(std::int64_t line) const {
+    const Block& b = block(line / kLinesPerBlock);
+    const int row = static_cast<int>(line % kLinesPerBlock);
+    std::uint64_t sum = b.gapBefore;
+    // Gaps inside a block are rare: only a filtered index has them.
+    for (std::uint64_t rows = b.gapMask & ((std::uint64_t{1} << row) - 1); rows != 0; rows &= rows - 1)
+        sum += gapAfter(line - row + std::countr_zero(rows));
+    return sum;
 }
 
 const LineIndex::Block& LineIndex::block(std::int64_t blockNo) const {
@@ -74,12 +163,13 @@ std::uint64_t LineIndex::length(std::int64_t line) const {
     const Block& b = block(line / kLinesPerBlock);
     const int row = static_cast<int>(line % kLinesPerBlock);
     const std::uint64_t breakBytes = ((b.crlfMask >> row) & 1) ? 2 : 1;
-    return byteStart(line + 1) - byteStart(line) - breakBytes;
+    const std::uint64_t gap = ((b.gapMask >> row) & 1) ? gapAfter(line) : 0;
+    return byteStart(line + 1) - byteStart(line) - breakBytes - gap;
 }
 
 void LineIndex::spans(std::int64_t first, std::int64_t count, LineSpan* out) const {
-    // First the starts, with the break width parked in length, then the lengths from the
-    // start of the following line.
+    // First the starts, with the break width (and a gap behind) parked in length, then the
+    // lengths from the start of the following line.
     for (std::int64_t i = 0; i < count;) {
         const std::int64_t line = first + i;
         const Block& b = block(line / kLinesPerBlock);
@@ -88,6 +178,8 @@ void LineIndex::spans(std::int64_t first, std::int64_t count, LineSpan* out) con
         for (int r = row; r < row + rows; ++r, ++i) {
             out[i].byteStart = b.wideSlot != 0 ? wide_[b.wideSlot - 1][r] : b.base + b.delta[r];
             out[i].length = ((b.crlfMask >> r) & 1) ? 2 : 1;
+            if ((b.gapMask >> r) & 1)
+                out[i].length += gapAfter(line - row + r);
         }
     }
     for (std::int64_t i = 0; i < count; ++i) {
@@ -108,12 +200,12 @@ std::uint64_t LineIndex::crlfBefore(std::int64_t line) const {
 }
 
 std::uint64_t LineIndex::position(std::int64_t line) const {
-    return byteStart(line) - crlfBefore(line);
+    return byteStart(line) - crlfBefore(line) - gapBefore(line);
 }
 
 std::uint64_t LineIndex::blockPosition(std::int64_t blockNo) const {
     const Block& b = block(blockNo);
-    return b.base - b.crlfBefore;
+    return b.base - b.crlfBefore - b.gapBefore;
 }
 
 std::int64_t LineIndex::lineAt(std::uint64_t pos) const {
@@ -150,7 +242,7 @@ std::uint64_t LineIndex::textLength() const {
 
 std::size_t LineIndex::memoryBytes() const {
     return chunks_.capacity() * sizeof(chunks_[0]) + chunks_.size() * kBlocksPerChunk * sizeof(Block) +
-           wide_.capacity() * sizeof(wide_[0]);
+           wide_.capacity() * sizeof(wide_[0]) + gaps_.capacity() * sizeof(gaps_[0]);
 }
 
 void LineIndexBuilder::feed(const char* data, std::size_t size) {

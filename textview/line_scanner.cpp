@@ -19,7 +19,11 @@ std::uint64_t endOf(const LineSpan& span) {
 
 LineScanner::LineScanner(const LogDocument& doc, std::int64_t first, std::int64_t end, Direction direction,
                          std::size_t blockBytes)
-    : doc_(doc), first_(std::max<std::int64_t>(first, 0)), end_(std::min(end, doc.lineCount())),
+    : LineScanner(doc, doc.shownIndex(), first, end, direction, blockBytes) {}
+
+LineScanner::LineScanner(const LogDocument& doc, const LineIndex& lines, std::int64_t first, std::int64_t end,
+                         Direction direction, std::size_t blockBytes)
+    : doc_(doc), lines_(lines), first_(std::max<std::int64_t>(first, 0)), end_(std::min(end, lines.count())),
       direction_(direction), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
 
 bool LineScanner::next(std::int64_t& line, std::string_view& bytes) {
@@ -51,7 +55,7 @@ std::string_view LineScanner::view(std::int64_t line) const {
 std::int64_t LineScanner::fetch(std::int64_t first, std::int64_t end) {
     const std::int64_t count = std::min(kBatchLines, end - first);
     batch_.resize(static_cast<std::size_t>(count));
-    doc_.lineSpans(first, count, batch_.data());
+    lines_.spans(first, count, batch_.data());
     return count;
 }
 

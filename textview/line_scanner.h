@@ -18,6 +18,10 @@ public:
     // Lines [first, end) of the document: from first upwards, or from end - 1 downwards.
     LineScanner(const LogDocument& doc, std::int64_t first, std::int64_t end,
                 Direction direction = Direction::Forward, std::size_t blockBytes = kBlockBytes);
+    // The same over another index of the document's bytes (all its lines while a filter shows
+    // a selection).
+    LineScanner(const LogDocument& doc, const LineIndex& lines, std::int64_t first, std::int64_t end,
+                Direction direction = Direction::Forward, std::size_t blockBytes = kBlockBytes);
 
     // The next line and its bytes; the bytes stay valid until the following call. A line
     // the file no longer fully holds comes back shorter.
@@ -31,6 +35,7 @@ private:
     std::int64_t fetch(std::int64_t first, std::int64_t end);
 
     const LogDocument& doc_;
+    const LineIndex& lines_;
     std::int64_t first_;
     std::int64_t end_;
     Direction direction_;

@@ -95,6 +95,9 @@ void LogDocument::clear() {
         ::close(fd_);
     fd_ = -1;
     index_.clear();
+    hiddenFull_.clear();
+    filtered_ = false;
+    std::string().swap(tail_);
     std::string().swap(bytes_);
     fileSize_ = 0;
     path_.clear();
@@ -211,7 +214,7 @@ std::int64_t LogDocument::lineLength(std::int64_t line) const {
 
 std::uint64_t LogDocument::lineByteStart(std::int64_t line) const {
     if (line < 0 || line >= lineCount())
-        return fileSize_;
+        return byteSize();
     return index_.byteStart(line);
 }
 
@@ -239,13 +242,25 @@ std::size_t LogDocument::readBytes(std::uint64_t offset, char* dest, std::size_t
         return n;
     }
     std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd_, dest + done, size - done, static_cast<off_t>(offset + done));
+    // The file part ends where it was indexed; what was appended since lies in memory.
+    const std::size_t fromFile =
+        offset >= fileSize_ ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, fileSize_ - offset));
+    while (done < fromFile) {
+        const ssize_t n = ::pread(fd_, dest + done, fromFile - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break; // what could not be read is left out, as if the file ended here
+            return done; // what could not be read is left out, as if the file ended here
         done += static_cast<std::size_t>(n);
+    }
+    if (done < size && offset + done >= fileSize_) {
+        const std::uint64_t at = offset + done - fileSize_;
+        if (at < tail_.size()) {
+            const std::size_t n =
+                std::min<std::size_t>(size - done, tail_.size() - static_cast<std::size_t>(at));
+            std::memcpy(dest + done, tail_.data() + at, n);
+            done += n;
+        }
     }
     return done;
 }
@@ -301,6 +316,49 @@ std::string LogDocument::text(std::int64_t position, std::int64_t length) const 
             out += "\r\n";
     }
     return out;
+}
+
+void LogDocument::appendBytes(std::string_view bytes) {
+    if (bytes.empty())
+        return;
+    LineIndex& full = filtered_ ? hiddenFull_ : index_;
+    std::uint64_t from = byteSize();
+    // A last line without its break, or with a CR whose LF may follow, is not complete yet.
+    if (full.count() > 0 && (full.lastBreak() == LineBreak::None || full.lastBreak() == LineBreak::Cr)) {
+        from = full.byteStart(full.count() - 1);
+        full.removeLast();
+    }
+    if (fd_ >= 0) {
+        tail_.append(bytes);
+    } else {
+        bytes_.append(bytes);
+        fileSize_ = bytes_.size();
+    }
+    LineIndexBuilder builder(full, from);
+    std::string block(std::min<std::uint64_t>(byteSize() - from, kIndexReadBytes), '\0');
+    for (std::uint64_t at = from; at < byteSize();) {
+        const std::size_t n = readBytes(at, block.data(), block.size());
+        if (n == 0)
+            break;
+        builder.feed(block.data(), n);
+        at += n;
+    }
+    builder.finish();
+}
+
+void LogDocument::setLineFilter(LineIndex shown) {
+    if (!filtered_)
+        hiddenFull_ = std::move(index_);
+    index_ = std::move(shown);
+    filtered_ = true;
+}
+
+void LogDocument::clearLineFilter() {
+    if (!filtered_)
+        return;
+    index_ = std::move(hiddenFull_);
+    hiddenFull_.clear();
+    filtered_ = false;
 }
 
 } // namespace infemora

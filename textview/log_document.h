@@ -81,10 +81,32 @@ public:
     // Copies up to size bytes at offset and returns how many there were.
     std::size_t readBytes(std::uint64_t offset, char* dest, std::size_t size) const;
 
-    std::size_t indexMemoryBytes() const { return index_.memoryBytes() + bytes_.capacity(); }
+    std::size_t indexMemoryBytes() const {
+        return index_.memoryBytes() + bytes_.capacity() + tail_.capacity() + hiddenFull_.memoryBytes();
+    }
+
+    // Bytes that continue the text (a log that grows while it is shown). They are kept in memory;
+    // a last line that had no line break yet is indexed anew together with what follows it.
+    void appendBytes(std::string_view bytes);
+    // Bytes of the whole text, appended bytes included.
+    std::uint64_t byteSize() const { return fileSize_ + tail_.size(); }
+
+    // Shows only the lines of `shown`, an index over a selection of this document's lines (see
+    // LineIndex), until clearLineFilter. Appended bytes extend the full index only; the filter
+    // adds what it lets through to filterIndex().
+    void setLineFilter(LineIndex shown);
+    void clearLineFilter();
+    bool isFiltered() const { return filtered_; }
+    const LineIndex& fullIndex() const { return filtered_ ? hiddenFull_ : index_; }
+    const LineIndex& shownIndex() const { return index_; }
+    LineIndex* filterIndex() { return filtered_ ? &index_ : nullptr; }
 
 private:
     void indexDescriptor(int fd, std::uint64_t size, const std::string& path);
+
+    std::string tail_;     // bytes appended behind the file part of a file-backed document
+    LineIndex hiddenFull_; // the index of every line while a filter is shown
+    bool filtered_ = false;
 
     LineIndex index_;
     int fd_ = -1;

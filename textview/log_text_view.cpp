@@ -1,6 +1,7 @@
 #include "textview/log_text_view.h"
 
 #include "host/codec1252.h"
+#include "textview/error_ruler.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,6 +20,13 @@ namespace infemora {
 namespace {
 
 constexpr int kMargin = 3; // pixels left of the first column
+
+// Entry tints and marks: light enough to read black text on.
+const QColor kFehlerTint(255, 212, 212);
+const QColor kNoneTint(255, 234, 190);
+const QColor kProtokollTint(214, 232, 255);
+const QColor kProtokollBar(40, 110, 220);
+const QColor kDimmedText(150, 150, 150);
 
 struct CharTables {
     std::array<QChar, 256> text;    // what a byte stands for
@@ -63,18 +71,23 @@ LogTextView::LogTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(1);
+    ruler_ = new ErrorRuler(this);
+    setViewportMargins(0, 0, ErrorRuler::kWidth, 0);
     updateMetrics();
 }
 
-LogTextView::~LogTextView() = default;
+LogTextView::~LogTextView() {
+    stopEntries();
+}
 
 QString LogTextView::decode(std::string_view bytes) {
     return toQString(bytes, charTables().text);
 }
 
-template <class Open>
-void LogTextView::replaceDocument(Open&& open) {
-    // The view forgets its old positions whether the new text could be opened or not.
+template <class Open> void LogTextView::replaceDocument(Open&& open) {
+    // The entries of the old text are no longer read; the view forgets its old positions
+    // whether the new text could be opened or not.
+    stopEntries();
     try {
         open();
     } catch (...) {
@@ -97,11 +110,13 @@ void LogTextView::loadCopy(const std::string& path, bool decodeByteOrderMark) {
 }
 
 void LogTextView::setLines(const Lines& lines) {
+    stopEntries();
     document_.setLines(lines);
     documentReplaced();
 }
 
 void LogTextView::clear() {
+    stopEntries();
     document_.clear();
     documentReplaced();
 }
@@ -115,7 +130,14 @@ void LogTextView::documentReplaced() {
     horizontalScrollBar()->setValue(0);
     anchor_ = cursor_ = -1; // so that the signal is sent even when the caret stays at 0
     select(0, 0);
+    entries_.reset();
+    selection_ = LineSelection();
+    startEntries();
+    // A text filter stays in force for the new text.
+    if (!filter_.empty())
+        applyFilter(nullptr);
     viewport()->update();
+    emit textReplaced();
 }
 
 std::string LogTextView::selectedText() const {
@@ -226,6 +248,24 @@ void LogTextView::resizeEvent(QResizeEvent* event) {
     updateScrollBars();
     if (caretWasVisible)
         ensureCaretVisible();
+    placeRuler();
+}
+
+void LogTextView::placeRuler() {
+    const QRect area = viewport()->geometry();
+    ruler_->setGeometry(area.right() + 1, area.top(), ErrorRuler::kWidth, area.height());
+    if (header_) {
+        const int height = header_->sizeHint().height();
+        header_->setGeometry(area.left(), area.top() - height, area.width() + ErrorRuler::kWidth, height);
+    }
+}
+
+void LogTextView::setHeaderWidget(QWidget* header) {
+    header_ = header;
+    header_->setParent(this);
+    setViewportMargins(0, header_->sizeHint().height(), ErrorRuler::kWidth, 0);
+    header_->show();
+    placeRuler();
 }
 
 void LogTextView::scrollContentsBy(int, int) {
@@ -281,21 +321,53 @@ std::int64_t LogTextView::positionAt(QPoint point) const {
     return document_.position(line, horizontalScrollBar()->value() + column);
 }
 
+std::vector<LogTextView::Shade> LogTextView::shades(std::int64_t top, int rows) const {
+    std::vector<Shade> out(static_cast<std::size_t>(std::max(0, rows)));
+    if (!highlighting_ || out.empty())
+        return out;
+    if (layout_ == EntryLayout::Info)
+        for (std::size_t r = 0; r < out.size(); ++r)
+            out[r].mark = MarkOfLine(document_.lineSlice(top + static_cast<std::int64_t>(r), 0, 512));
+    auto fill = [&](const EntryIndex& entries, std::int64_t offset) {
+        for (std::size_t r = 0; r < out.size(); ++r) {
+            const std::int64_t e =
+                entries.entryOfLine(fullLineOf(top + static_cast<std::int64_t>(r)) - offset);
+            if (e >= 0)
+                out[r].kind = entries.kind(e);
+        }
+    };
+    if (entries_) {
+        fill(*entries_, 0);
+    } else if (!document_.isFiltered()) {
+        // Until the entries of the whole text are read, those in sight are read on their own.
+        const EntryWindow around = EntriesAround(document_, layout_, top, top + rows);
+        fill(around.entries, around.from);
+    }
+    return out;
+}
+
 void LogTextView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), palette().base());
     painter.setFont(font());
     const std::int64_t top = firstVisibleLine();
     const int height = viewport()->height();
-    for (int y = 0; y < height; y += rowHeight_) {
-        const std::int64_t line = top + y / rowHeight_;
-        if (line >= document_.lineCount())
-            break;
-        paintLine(painter, line, y);
-    }
+    const int rows = static_cast<int>(
+        std::clamp<std::int64_t>(document_.lineCount() - top, 0, (height + rowHeight_ - 1) / rowHeight_));
+    const std::vector<Shade> shade = shades(top, rows);
+    for (int row = 0; row < rows; ++row)
+        paintLine(painter, top + row, row * rowHeight_, shade[static_cast<std::size_t>(row)]);
 }
 
-void LogTextView::paintLine(QPainter& painter, std::int64_t line, int y) const {
+void LogTextView::paintLine(QPainter& painter, std::int64_t line, int y, const Shade& shade) const {
+    if (shade.mark == LineMark::Protokoll) {
+        painter.fillRect(QRect(0, y, viewport()->width(), rowHeight_), kProtokollTint);
+        painter.fillRect(QRect(0, y, 2, rowHeight_), kProtokollBar);
+    } else if (shade.kind != EntryKind::Plain) {
+        painter.fillRect(QRect(0, y, viewport()->width(), rowHeight_),
+                         shade.kind == EntryKind::Fehler ? kFehlerTint : kNoneTint);
+    }
+    const bool dimmed = shade.mark == LineMark::Start || shade.mark == LineMark::Separator;
     const std::int64_t left = horizontalScrollBar()->value();
     const std::int64_t length = document_.lineLength(line);
     const std::int64_t start = document_.lineStart(line);
@@ -317,7 +389,7 @@ void LogTextView::paintLine(QPainter& painter, std::int64_t line, int y) const {
         painter.setPen(palette().color(QPalette::HighlightedText));
         painter.drawText(QPointF(columnX(from), baseline), piece(from, std::min(to, shownEnd)));
     }
-    painter.setPen(palette().color(QPalette::Text));
+    painter.setPen(dimmed ? kDimmedText : palette().color(QPalette::Text));
     const std::int64_t before = std::min(from < to ? from : shownEnd, shownEnd);
     painter.drawText(QPointF(columnX(left), baseline), piece(left, before));
     if (from < to && to < shownEnd)

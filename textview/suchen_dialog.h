@@ -1,8 +1,10 @@
 #pragma once
 // TfrmSuchen: asks for the search text. Created once and reused, so it still holds the text of
-// the previous search.
+// the previous search; its field is a drop-down of the last ten texts searched for, kept for
+// the user between runs.
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -13,12 +15,18 @@ class TfrmSuchen : public QDialog {
 public:
     explicit TfrmSuchen(QWidget* parent = nullptr);
 
-    QLineEdit* edtSuchen;
+    static constexpr int kGemerkteTexte = 10;
+
+    QComboBox* cbxSuchen;
+    QLineEdit* edtSuchen; // the drop-down's text field
     QPushButton* btnOK;
     QPushButton* btnAbbruch;
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    void remember();
 };
 
 } // namespace infemora

@@ -13,6 +13,8 @@
 #include "merge/discovery.h"
 #include "merge/merge_run.h"
 #include "merge/selektion_rules.h"
+#include "textview/entry_filter.h"
+#include "textview/log_document.h"
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +35,7 @@ struct MergeOptions {
     std::string von, bis, output;
     bool vonGiven = false, bisGiven = false;
     std::vector<std::string> files;
+    EintragsFilter grep; // --grep / --grep-not, as the window's entry filter
 };
 
 std::string trim(std::string_view text) {
@@ -264,7 +267,15 @@ int runMerge(const MergeOptions& o) {
         UniqueFd empty(::open("/dev/null", O_RDONLY | O_CLOEXEC));
         return ExitCodeAfterRun(writeOutput(empty.get(), o.output));
     }
-    bool ok = res.success && res.viewText && writeOutput(res.viewText->get(), o.output);
+    // The entry filter gives the bytes the window's filtered view shows.
+    std::unique_ptr<GefilterteKopie> gefiltert;
+    if (res.success && res.viewText && !o.grep.empty()) {
+        LogDocument text;
+        text.openDescriptor(res.viewText->get(), res.viewFile);
+        gefiltert = std::make_unique<GefilterteKopie>(text, EntryLayout::Info, o.grep);
+    }
+    bool ok = res.success && res.viewText &&
+              writeOutput(gefiltert ? gefiltert->fd() : res.viewText->get(), o.output);
     if (res.success && !res.deleted.empty())
         std::cerr << "infemora-cli: " << res.archiveParts.size() << " Archivteil(e) angelegt, "
                   << res.deleted.size() << " Protokolldatei(en) gelöscht; Ergebnis in " << res.viewFile
@@ -291,6 +302,7 @@ void AddMergeCommand(CLI::App& app, Action& action) {
     auto* bis =
         cmd->add_option("--bis", opts->bis, "Ende des Zeitraums: TT.MM.JJJJ oder \"TT.MM.JJJJ HH:MM:SS\"");
     cmd->add_option("--output", opts->output, "Ausgabedatei (ohne: Standardausgabe)");
+    AddGrepOptions(cmd, opts->grep);
     cmd->add_option(
         "FILE", opts->files,
         "Infoprotokolle in dieser Reihenfolge (ohne: alle aktuellen des Protokollverzeichnisses)");

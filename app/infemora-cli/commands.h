@@ -8,6 +8,10 @@
 #include <functional>
 #include <string>
 
+namespace infemora {
+struct EintragsFilter;
+}
+
 namespace infemora::cli {
 
 // The action runs after parsing; it returns the process exit code.
@@ -19,6 +23,10 @@ void AddEvaluateCommand(CLI::App& app, Action& action);
 void AddBookingsCommand(CLI::App& app, Action& action);
 void AddTerminateCommand(CLI::App& app, Action& action);
 void AddPasswortCommand(CLI::App& app, Action& action);
+void AddTimelineCommand(CLI::App& app, Action& action);
+
+// --grep TEXT and --grep-not TEXT, each repeatable, into the entry filter of the view.
+void AddGrepOptions(CLI::App* cmd, EintragsFilter& filter);
 
 // Long work on the command line: quiet, but what it waits for (another run in the same folder)
 // is said on stderr, once.

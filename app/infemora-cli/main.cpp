@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     infemora::cli::AddBookingsCommand(app, action);
     infemora::cli::AddTerminateCommand(app, action);
     infemora::cli::AddPasswortCommand(app, action);
+    infemora::cli::AddTimelineCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -52,9 +52,10 @@ private slots:
             tabs << w->pgcDateien->tabText(i);
         QCOMPARE(tabs, QStringList({"Infoprotokolle", "Transferprotokoll", "Menüprotokoll",
                                     "Ansicht einzelner Datei", "Buchungsprotokoll"}));
-        QCOMPARE(w->menuBar()->actions().size(), 2);
+        QCOMPARE(w->menuBar()->actions().size(), 3);
         QCOMPARE(w->menuBar()->actions()[0]->text(), QStringLiteral("&Datei"));
         QCOMPARE(w->menuBar()->actions()[1]->text(), QStringLiteral("&Bearbeiten"));
+        QCOMPARE(w->menuBar()->actions()[2]->text(), QStringLiteral("&Ansicht"));
         QCOMPARE(w->Speichern1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(w->Drucken1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(w->Beenden1->shortcut(), QKeySequence(Qt::Key_Escape));
