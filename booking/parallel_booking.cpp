@@ -5,6 +5,7 @@
 #include "booking/pkpf_tab_widget.h"
 #include "host/messages.h"
 
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace infemora {
@@ -30,6 +31,16 @@ void TfrmParallel::tshPkpfFileShow() {
     } catch (...) {
         RegisterCurrentException("TfrmParallel.tshPkpfFileShow");
     }
+}
+
+QWidget* TfrmParallel::bookingFocusWidget() const {
+    TPKPFTab* tab = pkpfTab(tshPkpfFile);
+    return tab ? tab->trvPKPFKopf : nullptr;
+}
+
+int TfrmParallel::bookingRowCount() const {
+    TPKPFTab* tab = pkpfTab(tshPkpfFile);
+    return tab ? tab->kopfModel->rowCount() : 0;
 }
 
 void TfrmParallel::bookingTeardownFocus() {
