@@ -3,8 +3,11 @@
 #include "host/direxplorer.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
+#include "host/user_state.h"
+#include "merge/list_after_merge.h"
 #include "merge/merge_run.h"
 #include "merge/selektion_dialog.h"
+#include "shell/dialog_folders.h"
 #include "shell/parallel_window.h"
 #include "shell/progress_window.h"
 #include "textview/log_text_view.h"
@@ -85,8 +88,13 @@ void TfrmParallel::Dateienoeffnen1Click(QObject*) {
             dialog.setNameFilters(
                 {QStringLiteral("Textdateien (inf*.txt)"), QStringLiteral("Alle Dateien (inf*.*)")});
             dialog.selectNameFilter(QStringLiteral("Alle Dateien (inf*.*)"));
-            if (dialog.exec() == QDialog::Accepted)
+            dialog.setDirectory(DialogOrdner(UserState::Instance(), kOrdnerInfoprotokolle,
+                                             QString::fromStdString(GetCurrentDir())));
+            if (dialog.exec() == QDialog::Accepted) {
                 chosen = dialog.selectedFiles();
+                if (!chosen.isEmpty())
+                    DialogOrdnerMerken(UserState::Instance(), kOrdnerInfoprotokolle, chosen.first());
+            }
         }
         if (chosen.isEmpty())
             return;
@@ -113,9 +121,10 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
         input.FSelBis = FSelBis;
         memInfoWork->clear();
         MergeRunResult result = infemora::DateienSortieren(input, progress, *FInfoProtStream);
-        if (!result.files.empty() && result.files != input.files) {
+        const std::vector<std::string> liste = DateilisteNachLauf(input.files, result);
+        if (liste != input.files) {
             lbInfodateien->clear();
-            for (const auto& f : result.files)
+            for (const auto& f : liste)
                 lbInfodateien->addItem(listItem(f));
         }
         if (!result.viewFile.empty())
@@ -134,6 +143,7 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
     memInfoWork->setFocus();
     memInfoWork->moveCaretToStart();
     memInfoWork->moveCaretToEnd();
+    AnsichtGeladen(AFilter);
 }
 
 void TfrmParallel::Selektion1Click() {
