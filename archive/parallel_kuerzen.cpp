@@ -2,6 +2,7 @@
 #include "archive/kuerzen_dialog.h"
 #include "archive/kuerzen_run.h"
 #include "host/directories.h"
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "merge/discovery.h"
 #include "shell/parallel_window.h"
@@ -22,9 +23,10 @@ std::string realPathOf(const QListWidgetItem* item) {
 }
 
 // A log view holds its file's text only after its tab was shown; one line or none is not a
-// loaded log (the tab reads such a view again).
-std::optional<Lines> geladeneZeilen(const LogTextView* view) {
-    if (view->lineCount() < 2)
+// loaded log (the tab reads such a view again). A view of another spelling of the log's name
+// (the tab finds it whatever its letter case) is not the file the run replaces.
+std::optional<Lines> geladeneZeilen(const LogTextView* view, std::string_view name) {
+    if (view->lineCount() < 2 || ExtractFileName(view->document().path()) != name)
         return std::nullopt;
     Lines lines;
     lines.reserve(static_cast<std::size_t>(view->lineCount()));
@@ -35,10 +37,14 @@ std::optional<Lines> geladeneZeilen(const LogTextView* view) {
 
 } // namespace
 
-void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
+void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject* sender) {
+    // From the menu it asks first and reports afterwards; the unattended run says nothing.
+    if (sender && !KuerzenFragen())
+        return;
     SetStatus(true);
     GuiProgress progress(prgDialog);
     bool ok = false;
+    KuerzenErgebnis ergebnis;
     try {
         KuerzenEingabe in;
         in.stichtag = KuerzStichtag(FKuerzTage);
@@ -54,9 +60,10 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
         in.infoText = &memInfoWork->document();
         for (int i = 0; i < lbInfodateien->count(); ++i)
             in.infoDateien.push_back(realPathOf(lbInfodateien->item(i)));
-        in.transferAnsicht = geladeneZeilen(memTransfer);
-        in.menuAnsicht = geladeneZeilen(memMenu);
-        ok = ZusammenfuehrenUndKuerzen(in, progress).success;
+        in.transferAnsicht = geladeneZeilen(memTransfer, TransferLogName);
+        in.menuAnsicht = geladeneZeilen(memMenu, MenuLogName);
+        ergebnis = ZusammenfuehrenUndKuerzen(in, progress);
+        ok = ergebnis.success;
     } catch (...) {
         RegisterCurrentException("CheckTransferDatum");
     }
@@ -70,6 +77,8 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
     }
     // Also after a failure: a window left disabled could not even be closed.
     SetStatus(false);
+    if (sender && ok)
+        KuerzenBerichten(ergebnis);
 }
 
 void TfrmParallel::Autofilter1Click() {
