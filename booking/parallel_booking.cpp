@@ -23,6 +23,7 @@ void TfrmParallel::tshPkpfFileShow() {
         TPKPFTab* tab = pkpfTab(tshPkpfFile);
         if (!tab) {
             tab = new TPKPFTab(tshPkpfFile);
+            connect(tab, &TPKPFTab::listeGeladen, this, [this] { StatusAktualisieren(); });
             auto* layout = tshPkpfFile->layout() ? tshPkpfFile->layout() : new QVBoxLayout(tshPkpfFile);
             layout->setContentsMargins(0, 0, 0, 0);
             layout->addWidget(tab);
