@@ -138,7 +138,7 @@ bool CheckFileOpenForWriting(const std::string& path) {
 }
 
 std::string FindFileIgnoringCase(const std::string& dir, const std::string& name) {
-    const std::string exact = ConcatPathNames(dir, name);
+    std::string exact = ConcatPathNames(dir, name);
     if (FileExists(exact))
         return exact;
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());

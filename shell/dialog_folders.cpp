@@ -15,7 +15,7 @@ const char* const kAbschnitt = "Dialogordner";
 } // namespace
 
 QString DialogOrdner(const UserState& state, const char* art, const QString& fallback) {
-    const QString gemerkt = QString::fromStdString(state.Value(kAbschnitt, art));
+    QString gemerkt = QString::fromStdString(state.Value(kAbschnitt, art));
     if (!gemerkt.isEmpty() && QFileInfo(gemerkt).isDir())
         return gemerkt;
     return fallback;
@@ -31,7 +31,7 @@ void DialogOrdnerMerken(UserState& state, const char* art, const QString& dateiO
 }
 
 QString DokumenteOrdner() {
-    const QString dokumente = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString dokumente = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!dokumente.isEmpty() && QFileInfo(dokumente).isDir())
         return dokumente;
     return QDir::homePath();

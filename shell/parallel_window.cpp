@@ -130,7 +130,7 @@ void TfrmParallel::createWidgets() {
 
 void TfrmParallel::createMenus() {
     auto add = [this](QMenu* menu, const char* name, const QString& text, const QKeySequence& key,
-                      std::function<void()> handler) {
+                      const std::function<void()>& handler) {
         auto* action = menu->addAction(text);
         action->setObjectName(name);
         if (!key.isEmpty())

@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
             frmParallel->show();
         rc = QApplication::exec();
     }
-    frmSelektion.release(); // owned by the main window as Qt parent
-    frmSuchen.release();
-    frmKuerzen.release();
+    (void)frmSelektion.release(); // owned by the main window as Qt parent
+    (void)frmSuchen.release();
+    (void)frmKuerzen.release();
     frmParallel.reset();
     RemoveGuiNotices();
     return rc;
