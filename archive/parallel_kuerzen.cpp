@@ -3,6 +3,7 @@
 #include "archive/kuerzen_run.h"
 #include "host/dir_lock.h"
 #include "host/directories.h"
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "merge/discovery.h"
 #include "shell/parallel_window.h"
@@ -38,11 +39,15 @@ private:
 
 } // namespace
 
-void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
+void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject* sender) {
+    // From the menu it asks first and reports afterwards; the unattended run says nothing.
+    if (sender && !KuerzenFragen())
+        return;
     SetStatus(true);
     GuiProgress progress(prgDialog);
     bool ok = false;
     FKuerzenVollstaendig = false;
+    KuerzenErgebnis ergebnis;
     try {
         // A view filtered by a text shows a selection of its log; what is archived is the whole.
         for (LogTextView* view : {memInfoWork, memTransfer, memMenu})
@@ -69,11 +74,13 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
             in.infoText = &memInfoWork->document();
             for (int i = 0; i < lbInfodateien->count(); ++i)
                 in.infoDateien.push_back(realPathOf(lbInfodateien->item(i)));
-            KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(in, progress);
-            ok = res.success;
-            FKuerzenVollstaendig = res.vollstaendig();
-            for (const auto& hinweis : res.hinweise)
-                Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", hinweis);
+            ergebnis = ZusammenfuehrenUndKuerzen(in, progress);
+            ok = ergebnis.success;
+            FKuerzenVollstaendig = ergebnis.vollstaendig();
+            // From the menu the report names them; the unattended run leaves them in the error log.
+            if (!sender)
+                for (const auto& hinweis : ergebnis.hinweise)
+                    Info().RegisterMessage("TfrmParallel.ZusammenfhrenundKrzen1Click", hinweis);
             progress.Close();
             if (ok) {
                 // The next visit of the two log tabs reads the files left now.
@@ -88,6 +95,8 @@ void TfrmParallel::ZusammenfhrenundKrzen1Click(QObject*) {
     progress.Close();
     // Also after a failure: a window left disabled could not even be closed.
     SetStatus(false);
+    if (sender && ok)
+        KuerzenBerichten(ergebnis);
 }
 
 void TfrmParallel::Autofilter1Click() {

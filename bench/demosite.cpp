@@ -211,7 +211,7 @@ void WriteSettingsFile(const std::string& file, const std::string& root) {
                          "RId=5",
                          "",
                          "[Upload]",
-                         "URL=https://127.0.0.1:8443/upload",
+                         "URL=https://127.0.0.1:8443/vktservice/infoprotauswertung/index.php",
                          "Konstante1=7919",
                          "Konstante2=17",
                          "Konstante3=3",

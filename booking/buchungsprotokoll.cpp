@@ -460,7 +460,7 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
         block.ende();
         zeilen.Abschliessen();
         ziel.Commit();
-        Info().ShowMeldung(Programm().programId(), 1001);
+        Info().ShowMeldung(Programm().programId(), 1001, "Datei: " + datei);
         return datei;
     } catch (...) {
         RegisterCurrentException("TfrmParallel.btnPkpfSaveFileClick");
@@ -527,7 +527,7 @@ std::optional<std::string> TBuchungsprotokoll::auswahlDirektExportieren(const st
         }
         zeilen.Abschliessen();
         ziel.Commit();
-        Info().ShowMeldung(Programm().programId(), 1001);
+        Info().ShowMeldung(Programm().programId(), 1001, "Datei: " + datei);
         return datei;
     } catch (...) {
         if (FPKPFFile)

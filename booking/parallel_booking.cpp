@@ -5,6 +5,7 @@
 #include "booking/pkpf_tab_widget.h"
 #include "host/messages.h"
 
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace infemora {
@@ -22,6 +23,7 @@ void TfrmParallel::tshPkpfFileShow() {
         TPKPFTab* tab = pkpfTab(tshPkpfFile);
         if (!tab) {
             tab = new TPKPFTab(tshPkpfFile);
+            connect(tab, &TPKPFTab::listeGeladen, this, [this] { StatusAktualisieren(); });
             auto* layout = tshPkpfFile->layout() ? tshPkpfFile->layout() : new QVBoxLayout(tshPkpfFile);
             layout->setContentsMargins(0, 0, 0, 0);
             layout->addWidget(tab);
@@ -30,6 +32,16 @@ void TfrmParallel::tshPkpfFileShow() {
     } catch (...) {
         RegisterCurrentException("TfrmParallel.tshPkpfFileShow");
     }
+}
+
+QWidget* TfrmParallel::bookingFocusWidget() const {
+    TPKPFTab* tab = pkpfTab(tshPkpfFile);
+    return tab ? tab->trvPKPFKopf : nullptr;
+}
+
+int TfrmParallel::bookingRowCount() const {
+    TPKPFTab* tab = pkpfTab(tshPkpfFile);
+    return tab ? tab->kopfModel->rowCount() : 0;
 }
 
 void TfrmParallel::bookingTeardownFocus() {

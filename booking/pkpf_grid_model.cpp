@@ -1,5 +1,6 @@
 #include "booking/pkpf_grid_model.h"
 
+#include "evaluation/text_compare.h"
 #include "host/codec1252.h"
 
 #include <QColor>
@@ -70,6 +71,26 @@ int vergleiche(const TPKPFKopfZeile& a, const TPKPFKopfZeile& b, int spalte) {
     return 0;
 }
 
+// The names in these columns sort as a German reader looks them up: letter case does not count,
+// umlauts stand beside their vowels.
+const std::string* namensText(const TPKPFKopfZeile& z, int spalte) {
+    switch (spalte) {
+    case SpProgramm:
+        return &z.Programm;
+    case SpVorfall:
+        return &z.Vorfall;
+    case SpBenutzer:
+        return &z.Benutzer;
+    default:
+        return nullptr;
+    }
+}
+
+const GermanCollator& kollator() {
+    static const GermanCollator c;
+    return c;
+}
+
 } // namespace
 
 const TPKPFSpaltenDef& PKPFKopfSpaltenDef(int spalte) {
@@ -92,6 +113,14 @@ void TPKPFKopfModel::clear() {
     setZeilen({});
 }
 
+int TPKPFKopfModel::neuesteZeile() const {
+    int beste = -1;
+    for (int row = 0; row < rowCount(); ++row)
+        if (beste < 0 || !(zeile(row).DatumZeitSort < zeile(beste).DatumZeitSort))
+            beste = row;
+    return beste;
+}
+
 std::vector<std::string> TPKPFKopfModel::buchungsNrTexte() const {
     std::vector<std::string> out;
     out.reserve(order_.size());
@@ -105,10 +134,20 @@ void TPKPFKopfModel::sortiere(int spalte, TPKPFSortRichtung richtung) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<std::size_t> neu = order_;
     const bool ab = richtung == TPKPFSortRichtung::Absteigend;
-    std::stable_sort(neu.begin(), neu.end(), [&](std::size_t x, std::size_t y) {
-        const int c = vergleiche(zeilen_[x], zeilen_[y], nach);
-        return ab ? c > 0 : c < 0;
-    });
+    if (!zeilen_.empty() && namensText(zeilen_.front(), nach)) {
+        // One sort key per row, made once, rather than a collation per comparison.
+        std::vector<std::string> schluessel(zeilen_.size());
+        for (std::size_t i = 0; i < zeilen_.size(); ++i)
+            schluessel[i] = kollator().SortKey(*namensText(zeilen_[i], nach));
+        std::stable_sort(neu.begin(), neu.end(), [&](std::size_t x, std::size_t y) {
+            return ab ? schluessel[y] < schluessel[x] : schluessel[x] < schluessel[y];
+        });
+    } else {
+        std::stable_sort(neu.begin(), neu.end(), [&](std::size_t x, std::size_t y) {
+            const int c = vergleiche(zeilen_[x], zeilen_[y], nach);
+            return ab ? c > 0 : c < 0;
+        });
+    }
     // Where each row stands now, for the focused and selected rows to follow their booking.
     std::vector<int> neuePosition(zeilen_.size());
     for (std::size_t pos = 0; pos < neu.size(); ++pos)

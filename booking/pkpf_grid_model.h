@@ -49,6 +49,8 @@ public:
     void setZeilen(std::vector<TPKPFKopfZeile> zeilen);
     void clear();
     const TPKPFKopfZeile& zeile(int row) const { return zeilen_[order_[static_cast<size_t>(row)]]; }
+    // The row of the newest booking (the last of several equal ones), -1 without rows.
+    int neuesteZeile() const;
     // Booking number cell texts from the top in the current order.
     std::vector<std::string> buchungsNrTexte() const;
 

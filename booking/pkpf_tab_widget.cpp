@@ -3,6 +3,8 @@
 #include "host/datetime.h"
 #include "host/directories.h"
 #include "host/messages.h"
+#include "host/user_state.h"
+#include "shell/dialog_folders.h"
 
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -10,8 +12,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPolygon>
 #include <QRadioButton>
@@ -24,6 +28,9 @@
 namespace infemora {
 
 namespace {
+
+// Width a sort image takes in a header section, its gap included.
+constexpr int kSortBildPlatz = 20;
 
 // The header images: 0 marks an ascending sort, 1 a descending one.
 QIcon sortBild(bool aufsteigend) {
@@ -180,6 +187,9 @@ void TPKPFTab::createWidgets() {
         QIcon::fromTheme("edit-find", style()->standardIcon(QStyle::SP_FileDialogContentsView)));
     btnBuchungSuchen->setToolTip(QStringLiteral("Buchung suchen"));
     suche->addWidget(btnBuchungSuchen, 2, 2, Qt::AlignLeft);
+    lblSuchErgebnis = new QLabel(this);
+    lblSuchErgebnis->setObjectName("lblSuchErgebnis");
+    suche->addWidget(lblSuchErgebnis, 3, 0, 1, 3);
     oben->addLayout(suche);
     haupt->addLayout(oben);
 
@@ -226,9 +236,10 @@ void TPKPFTab::createWidgets() {
 
     Splitter1->addWidget(trvPKPFKopf);
     Splitter1->addWidget(pnlSplitterUnten);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({112, 300});
+    // Both parts grow with the window, the list a little more: maximised it shows many bookings.
+    Splitter1->setStretchFactor(0, 3);
+    Splitter1->setStretchFactor(1, 2);
+    Splitter1->setSizes({240, 160});
     haupt->addWidget(Splitter1, 1);
 
     // ---- bottom: export ----
@@ -240,6 +251,9 @@ void TPKPFTab::createWidgets() {
     btnPkpfSaveFile->setToolTip(QStringLiteral("Angezeigte Buchungen exportieren"));
     export_->addWidget(btnPkpfSaveFile);
     export_->addStretch(1);
+    lblAnzahlBuchungen = new QLabel(this);
+    lblAnzahlBuchungen->setObjectName("lblAnzahlBuchungen");
+    export_->addWidget(lblAnzahlBuchungen);
     haupt->addLayout(export_);
 
     // ---- wiring ----
@@ -253,13 +267,32 @@ void TPKPFTab::createWidgets() {
             [this](int c) { trvPKPFKopfHeaderClick(c); });
     connect(trvPKPFSaetze->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int c) { trvPKPFSaetzeHeaderClick(c); });
-    for (QLineEdit* e : {edtLastDays, edtBis, edtLNrBisLaden})
+    for (QLineEdit* e :
+         {edtLastDays, edtVon, edtBis, edtRNrLaden, edtLNrVonLaden, edtLNrBisLaden, edtRNrSuche, edtLNrSuche})
         e->installEventFilter(this);
     for (QLineEdit* e : {edtLastDays, edtVon, edtBis, edtRNrLaden, edtLNrVonLaden, edtLNrBisLaden})
         e->setEnabled(false);
 }
 
+bool TPKPFTab::eingabeTaste(QObject* watched) {
+    if (watched == edtRNrSuche || watched == edtLNrSuche) {
+        btnBuchungSuchenClick();
+        return true;
+    }
+    if (watched == edtLastDays || watched == edtVon || watched == edtBis || watched == edtRNrLaden ||
+        watched == edtLNrVonLaden || watched == edtLNrBisLaden) {
+        btnAktualisierenClick();
+        return true;
+    }
+    return false;
+}
+
 bool TPKPFTab::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && !teardown_) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && eingabeTaste(watched))
+            return true;
+    }
     if (event->type() == QEvent::FocusOut && !teardown_) {
         // Leaving the field for a popup or another application is no exit from the field.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
@@ -279,7 +312,12 @@ bool TPKPFTab::eventFilter(QObject* watched, QEvent* event) {
 
 void TPKPFTab::tshPkpfFileShow() {
     try {
+        const bool ersteMal = FBuchungsNrIdx < 0;
         StarteinstellungRgPKPFAnzeige();
+        // The first showing loads the list of the preset selection: an empty grid would only
+        // make the user look for the refresh button.
+        if (ersteMal && FBuchungsNrIdx >= 0)
+            PKPFAnzeigeAktualisieren();
         TrvPKPFKopfFocusFirstNodeIfNoneFocused();
     } catch (...) {
         RegisterCurrentException("TfrmParallel.tshPkpfFileShow");
@@ -399,11 +437,25 @@ void TPKPFTab::PKPFAnzeigeAktualisieren() {
         kopfModel->clearSortMarkers();
         kopfModel->setZeilen(std::move(zeilen));
         TrvPKPFSaetzeEinstellen(-1);
+        lblSuchErgebnis->clear();
         trvPKPFKopf->viewport()->update();
-        TrvPKPFKopfFocusFirstNodeIfNoneFocused();
+        NeuesteBuchungFokussieren();
     } catch (...) {
         RegisterCurrentException("TfrmParallel.PKPFAnzeigeAktualisieren");
     }
+    const int n = kopfModel->rowCount();
+    lblAnzahlBuchungen->setText(n == 1 ? QStringLiteral("1 Buchung angezeigt")
+                                       : QStringLiteral("%1 Buchungen angezeigt").arg(QLocale().toString(n)));
+    emit listeGeladen();
+}
+
+void TPKPFTab::NeuesteBuchungFokussieren() {
+    if (focusedRow() >= 0 || kopfModel->rowCount() == 0 || !trvPKPFKopf->selectionModel())
+        return;
+    const QModelIndex index = kopfModel->index(kopfModel->neuesteZeile(), FBuchungsNrIdx);
+    trvPKPFKopf->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
+    trvPKPFKopf->scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 
 // ---- grids ----
@@ -420,12 +472,17 @@ int TPKPFTab::TrvPKPFKopfDefinieren() {
                         trvPKPFKopfFocusChanged(current.isValid() ? current.row() : -1);
                     });
         }
+        QHeaderView* kopf = trvPKPFKopf->horizontalHeader();
         for (int c = 0; c < PKPFKopfSpaltenAnzahl; ++c) {
             const TPKPFSpaltenDef& def = PKPFKopfSpaltenDef(c);
             trvPKPFKopf->setColumnHidden(c, !def.sichtbar);
-            if (def.sichtbar)
-                trvPKPFKopf->horizontalHeader()->resizeSection(c, def.width);
-            summe += def.width;
+            if (!def.sichtbar)
+                continue;
+            // Room for the caption and the sort image beside it: the image must not cover the
+            // caption, and this platform's header font is wider than the one the widths were
+            // made for.
+            kopf->resizeSection(c, std::max(def.width, kopf->sectionSizeHint(c) + kSortBildPlatz));
+            summe += kopf->sectionSize(c);
         }
         FBuchungsNrIdx = SpBuchungsNr;
         FDatumZeitIdx = SpDatumZeit;
@@ -538,13 +595,24 @@ void TPKPFTab::btnBuchungSuchenClick() {
         if (!e.gesucht)
             return;
         if (!e.zeile) {
+            // No row stays marked as if it were the one asked for.
+            if (trvPKPFKopf->selectionModel())
+                trvPKPFKopf->selectionModel()->clear();
             TrvPKPFSaetzeEinstellen(-1);
+            lblSuchErgebnis->setText(QStringLiteral("Buchung %1-%2 ist nicht in der Liste.")
+                                         .arg(alsInteger(edtRNrSuche))
+                                         .arg(alsInteger(edtLNrSuche)));
             return;
         }
+        lblSuchErgebnis->clear();
         const QModelIndex index = kopfModel->index(static_cast<int>(*e.zeile), FBuchungsNrIdx);
         trvPKPFKopf->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        const bool schonFokussiert = focusedRow() == index.row();
         trvPKPFKopf->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                                   QItemSelectionModel::Rows);
+        // The focus does not move then, so nothing else would show the details again.
+        if (schonFokussiert)
+            TrvPKPFSaetzeEinstellen(index.row());
     } catch (...) {
         RegisterCurrentException("TfrmParallel.btnBuchungSuchenClick");
     }
@@ -552,13 +620,18 @@ void TPKPFTab::btnBuchungSuchenClick() {
 
 void TPKPFTab::btnPkpfSaveFileClick() {
     try {
-        const QString start = QString::fromStdString(GetDirWwsByName(TQVRFolder::StaTemp, "", true));
+        const QString statemp = QString::fromStdString(GetDirWwsByName(TQVRFolder::StaTemp, "", true));
         QString dir;
-        if (chooseExportDir)
-            dir = chooseExportDir(start);
-        else
-            dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Verzeichnis für den Export"), start,
-                                                    QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+        if (chooseExportDir) {
+            dir = chooseExportDir(statemp);
+        } else {
+            dir =
+                QFileDialog::getExistingDirectory(this, QStringLiteral("Verzeichnis für den Export"),
+                                                  DialogOrdner(UserState::Instance(), kOrdnerExport, statemp),
+                                                  QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+            if (!dir.isEmpty())
+                DialogOrdnerMerken(UserState::Instance(), kOrdnerExport, dir);
+        }
         if (dir.isEmpty())
             return;
         protokoll_.PKPFExportieren(dir.toStdString(), kopfModel->buchungsNrTexte());

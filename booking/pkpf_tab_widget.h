@@ -47,6 +47,8 @@ public:
     QLineEdit* edtLNrSuche = nullptr;
     QToolButton* btnBuchungSuchen = nullptr;
     QToolButton* btnPkpfSaveFile = nullptr;
+    QLabel* lblSuchErgebnis = nullptr;    // says when a searched number is not in the list
+    QLabel* lblAnzahlBuchungen = nullptr; // how many bookings the list shows
     // Grids and details
     QTableView* trvPKPFKopf = nullptr;
     QTableView* trvPKPFSaetze = nullptr;
@@ -105,6 +107,10 @@ public:
     // The focused row of the booking grid, -1 when none.
     int focusedRow() const;
 
+signals:
+    // The list was loaded (the number of bookings shown may have changed).
+    void listeGeladen();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -112,6 +118,10 @@ private:
     void createWidgets();
     TPKPFAuswahl auswahl() const;
     void modeClicked(QRadioButton* button, const char* context);
+    // After a load: the newest booking focused, selected and in view.
+    void NeuesteBuchungFokussieren();
+    // Enter in a field: loads in the selection fields, searches in the search fields.
+    bool eingabeTaste(QObject* watched);
 
     TBuchungsprotokoll protokoll_;
     bool teardown_ = false;

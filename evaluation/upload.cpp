@@ -95,10 +95,22 @@ void Senden(CURL* h, curl_mime* mime, Antwort& antwort, const char* anfrage, con
 
 } // namespace
 
+std::string UploadUrlMitPfad(const std::string& url) {
+    const std::size_t schema = url.find("://");
+    if (url.empty() || schema == std::string::npos)
+        return url;
+    const std::size_t pfad = url.find_first_of("/?#", schema + 3);
+    if (pfad == std::string::npos)
+        return url + std::string(kUploadPfad);
+    if (url.compare(pfad, std::string::npos, "/") == 0)
+        return url.substr(0, pfad) + std::string(kUploadPfad);
+    return url;
+}
+
 UploadZiel UploadZielAusEinstellungen() {
     const Settings& s = GetSettings();
     UploadZiel z;
-    z.url = s.uploadUrl;
+    z.url = UploadUrlMitPfad(s.uploadUrl);
     z.konstante1 = s.konstante1;
     z.konstante2 = s.konstante2;
     z.konstante3 = s.konstante3;

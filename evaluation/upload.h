@@ -21,6 +21,12 @@ struct UploadZiel {
     std::string caFile;
 };
 
+// The path of the evaluation service's endpoint.
+inline constexpr std::string_view kUploadPfad = "/vktservice/infoprotauswertung/index.php";
+// A URL of the service without a path ("https://auswertung.example" or with a trailing "/")
+// means its endpoint; a URL with a path of its own is taken as it is.
+std::string UploadUrlMitPfad(const std::string& url);
+
 // [Upload] of the settings.
 UploadZiel UploadZielAusEinstellungen();
 

@@ -2,6 +2,8 @@
 
 #include "host/errors.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <sstream>
 #include <sys/resource.h>
@@ -45,7 +48,24 @@ std::int64_t FileSize(const std::string& path) {
 
 namespace {
 
-bool heldByOtherProcess(dev_t dev, ino_t ino) {
+// Whether the descriptor was opened for writing, by the access mode in its fdinfo ("flags:" in
+// octal). An fdinfo that cannot be read counts as writing: better not shown than half shown.
+bool openedForWriting(const std::string& fdinfo) {
+    std::ifstream in(fdinfo);
+    std::string key;
+    while (in >> key) {
+        if (key == "flags:") {
+            unsigned long flags = 0;
+            if (!(in >> std::oct >> flags))
+                return true;
+            return (flags & O_ACCMODE) != O_RDONLY;
+        }
+        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return true;
+}
+
+bool heldByOtherProcess(dev_t dev, ino_t ino, bool writersOnly) {
     const pid_t self = ::getpid();
     DIR* proc = ::opendir("/proc");
     if (!proc)
@@ -65,7 +85,9 @@ bool heldByOtherProcess(dev_t dev, ino_t ino) {
                 continue;
             struct stat st {};
             std::string link = fdDir + "/" + fe->d_name;
-            if (::stat(link.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
+            if (::stat(link.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino &&
+                (!writersOnly ||
+                 openedForWriting(std::string("/proc/") + pe->d_name + "/fdinfo/" + fe->d_name))) {
                 found = true;
                 break;
             }
@@ -107,7 +129,40 @@ bool CheckFileInUse(const std::string& path, bool /*flag*/) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return false;
-    return lockedByOtherProcess(st.st_dev, st.st_ino) || heldByOtherProcess(st.st_dev, st.st_ino);
+    return lockedByOtherProcess(st.st_dev, st.st_ino) || heldByOtherProcess(st.st_dev, st.st_ino, false);
+}
+
+bool CheckFileOpenForWriting(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return heldByOtherProcess(st.st_dev, st.st_ino, true);
+}
+
+std::string FindFileIgnoringCase(const std::string& dir, const std::string& name) {
+    std::string exact = ConcatPathNames(dir, name);
+    if (FileExists(exact))
+        return exact;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return {};
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const std::string wanted = upper(name);
+    std::vector<std::string> found;
+    while (dirent* e = ::readdir(d))
+        if (upper(e->d_name) == wanted)
+            found.push_back(e->d_name);
+    ::closedir(d);
+    // Several spellings side by side: always the same one, whatever order the folder lists them in.
+    std::sort(found.begin(), found.end());
+    for (const auto& f : found)
+        if (FileExists(ConcatPathNames(dir, f)))
+            return ConcatPathNames(dir, f);
+    return {};
 }
 
 bool Ensure_DeleteFile(const std::string& path, bool /*flag*/) {

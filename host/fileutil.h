@@ -17,6 +17,16 @@ std::int64_t FileSize(const std::string& path); // -1 when missing
 // file be deleted under a writer's feet, so callers must never delete a file that is in use.
 bool CheckFileInUse(const std::string& path, bool flag = false);
 
+// True while another process holds the file open for writing. Only this keeps a file from being
+// shown: a program that merely reads it (a "tail -f") is no reason to show nothing. Deleting or
+// replacing keeps to CheckFileInUse.
+bool CheckFileOpenForWriting(const std::string& path);
+
+// The file of that name in dir, found without regard to letter case as the logs' programs name
+// them: the exact spelling when it exists, else the first other spelling in byte order. Empty
+// when there is none.
+std::string FindFileIgnoringCase(const std::string& dir, const std::string& name);
+
 // Deletes the file; true when it is gone afterwards (also when it never existed).
 bool Ensure_DeleteFile(const std::string& path, bool flag = false);
 

@@ -87,7 +87,9 @@ std::string QVRInfo::MeldungText(int number) {
     }
 }
 
-void QVRInfo::ShowMeldung(const std::string& /*programId*/, int number) {
+void QVRInfo::ShowMeldung(const std::string& /*programId*/, int number, const std::string& zusatzUtf8) {
+    const std::string text =
+        zusatzUtf8.empty() ? MeldungText(number) : MeldungText(number) + "\n" + zusatzUtf8;
     MeldungSink sink;
     {
         std::lock_guard lock(mutex_);
@@ -95,12 +97,14 @@ void QVRInfo::ShowMeldung(const std::string& /*programId*/, int number) {
         sink = meldungSink_;
     }
     if (sink)
-        sink(number, MeldungText(number));
+        sink(number, text);
     else if (echo_)
-        std::cerr << MeldungText(number) << std::endl;
+        std::cerr << text << std::endl;
 }
 
-void QVRInfo::ShowDlgMeldung(const std::string& programId, int number) { ShowMeldung(programId, number); }
+void QVRInfo::ShowDlgMeldung(const std::string& programId, int number, const std::string& zusatzUtf8) {
+    ShowMeldung(programId, number, zusatzUtf8);
+}
 
 void QVRInfo::setNoticeSink(NoticeSink sink) {
     std::lock_guard lock(mutex_);

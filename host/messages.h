@@ -30,8 +30,9 @@ public:
     void ResetErrorSpezNoWrite();
 
     // Catalogue messages of program INFEMORA: 1001 export done, 1002 period not valid.
-    void ShowMeldung(const std::string& programId, int number);
-    void ShowDlgMeldung(const std::string& programId, int number);
+    // zusatzUtf8, when given, follows the catalogue text on a line of its own (the file written).
+    void ShowMeldung(const std::string& programId, int number, const std::string& zusatzUtf8 = {});
+    void ShowDlgMeldung(const std::string& programId, int number, const std::string& zusatzUtf8 = {});
     static std::string MeldungText(int number); // UTF-8
 
     void setNoticeSink(NoticeSink sink);

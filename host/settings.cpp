@@ -175,4 +175,23 @@ void WriteSettingsKey(const std::string& section, const std::string& key, const 
     SaveLinesReplacing(path, lines);
 }
 
+std::string CurrentPasswordHash() {
+    const Settings& s = GetSettings();
+    if (!s.sourceFile.empty() && FileExists(s.sourceFile)) {
+        try {
+            return TQVRMemROIniFile(s.sourceFile).ReadString("Passwort", "Hash", "");
+        } catch (const std::exception&) {
+            // Unreadable now: what was read at the start still holds.
+        }
+    }
+    return s.passwortHash;
+}
+
+void SetPasswordHash(const std::string& hash) {
+    WriteSettingsKey("Passwort", "Hash", hash);
+    GetSettings();
+    std::lock_guard lock(g_mutex);
+    g_settings->passwortHash = hash;
+}
+
 } // namespace infemora

@@ -39,4 +39,11 @@ Settings DefaultSettings();
 // Writes one key into the settings file, keeping every other line (EFileError on failure).
 void WriteSettingsKey(const std::string& section, const std::string& key, const std::string& value);
 
+// The evaluation password's hash as the settings file holds it now, so that a password set
+// from a terminal counts in a window that is already running; the one in memory when the
+// settings come from no file.
+std::string CurrentPasswordHash();
+// Stores the hash in the settings file and in the settings in memory (EFileError on failure).
+void SetPasswordHash(const std::string& hash);
+
 } // namespace infemora

@@ -3,8 +3,11 @@
 #include "host/direxplorer.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
+#include "host/user_state.h"
+#include "merge/list_after_merge.h"
 #include "merge/merge_run.h"
 #include "merge/selektion_dialog.h"
+#include "shell/dialog_folders.h"
 #include "shell/parallel_window.h"
 #include "shell/progress_window.h"
 #include "textview/log_text_view.h"
@@ -84,8 +87,13 @@ void TfrmParallel::Dateienoeffnen1Click(QObject*) {
             dialog.setNameFilters(
                 {QStringLiteral("Textdateien (inf*.txt)"), QStringLiteral("Alle Dateien (inf*.*)")});
             dialog.selectNameFilter(QStringLiteral("Alle Dateien (inf*.*)"));
-            if (dialog.exec() == QDialog::Accepted)
+            dialog.setDirectory(DialogOrdner(UserState::Instance(), kOrdnerInfoprotokolle,
+                                             QString::fromStdString(GetCurrentDir())));
+            if (dialog.exec() == QDialog::Accepted) {
                 chosen = dialog.selectedFiles();
+                if (!chosen.isEmpty())
+                    DialogOrdnerMerken(UserState::Instance(), kOrdnerInfoprotokolle, chosen.first());
+            }
         }
         if (chosen.isEmpty())
             return;
@@ -116,15 +124,17 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
         input.FSelBis = FSelBis;
         memInfoWork->clear();
         MergeRunResult result = infemora::DateienSortieren(input, progress, *FInfoProtStream);
+        const std::vector<std::string> liste = DateilisteNachLauf(input.files, result);
         if (FAlleDateien && result.success) {
+            // The search ran inside the merge: the list is what it found, as it stands now.
             lbInfodateien->clear();
-            for (const auto& f : result.files)
+            for (const auto& f : liste)
                 OnFileFound(ExtractFileName(f), ExtractFilePath(f));
-            if (result.files.empty())
+            if (liste.empty())
                 lbInfodateien->addItem(QString::fromUtf8(kKeineDateien));
-        } else if (!result.files.empty() && result.files != input.files) {
+        } else if (liste != input.files) {
             lbInfodateien->clear();
-            for (const auto& f : result.files)
+            for (const auto& f : liste)
                 lbInfodateien->addItem(listItem(f));
         }
         if (result.viewText)
@@ -143,6 +153,7 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
     memInfoWork->setFocus();
     memInfoWork->moveCaretToStart();
     memInfoWork->moveCaretToEnd();
+    AnsichtGeladen(AFilter);
 }
 
 void TfrmParallel::Selektion1Click() {

@@ -6,6 +6,7 @@
 #include "host/messages.h"
 #include "merge/infoprot_readers.h"
 #include "shell/progress_window.h"
+#include "shell/status_bar.h"
 #include "shell/teardown.h"
 #include "shell/terminate_listener.h"
 #include "textview/log_text_view.h"
@@ -109,8 +110,18 @@ void TfrmParallel::createWidgets() {
     pgcDateien->addTab(tshPkpfFile, QStringLiteral("Buchungsprotokoll"));
 
     prgDialog = new TProgressWindow(this);
+    stbStatus = new TStatusZeile(this);
+    setStatusBar(stbStatus);
+    for (LogTextView* view : {memInfoWork, memTransfer, memMenu, memAnsicht})
+        connect(view, &LogTextView::selectionChanged, this, [this, view] {
+            if (view == ActiveView())
+                CursorAnzeigen();
+        });
 
-    connect(pgcDateien, &QTabWidget::currentChanged, this, [this] { pgcDateienChange(); });
+    connect(pgcDateien, &QTabWidget::currentChanged, this, [this] {
+        pgcDateienChange();
+        StatusAktualisieren();
+    });
     connect(spbOpenFile, &QToolButton::clicked, this, [this] { spbOpenFileClick(); });
     // F4 belongs to the tab control: it moves to the next tab.
     auto* f4 = new QShortcut(QKeySequence(Qt::Key_F4), this);
@@ -123,7 +134,7 @@ void TfrmParallel::createWidgets() {
 
 void TfrmParallel::createMenus() {
     auto add = [this](QMenu* menu, const char* name, const QString& text, const QKeySequence& key,
-                      std::function<void()> handler) {
+                      const std::function<void()>& handler) {
         auto* action = menu->addAction(text);
         action->setObjectName(name);
         if (!key.isEmpty())
@@ -151,8 +162,12 @@ void TfrmParallel::createMenus() {
 
     QMenu* bearbeiten = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
     bearbeiten->setObjectName("Bearbeiten1");
-    Selektion1 = add(bearbeiten, "Selektion1", QStringLiteral("Filter Infoprotokolle ..."), {},
-                     [this] { Selektion1Click(); });
+    Selektion1 = add(bearbeiten, "Selektion1", QStringLiteral("Filter Infoprotokolle ..."), {}, [this] {
+        // The menu toggles a checkable entry before it runs it; the mark shows the filter in force
+        // and only Selektion1Click sets it, so a cancelled dialog leaves it as it was.
+        Selektion1->setChecked(!Selektion1->isChecked());
+        Selektion1Click();
+    });
     Selektion1->setCheckable(true);
     AlleDatenAnzeigen1 =
         add(bearbeiten, "AlleDatenAnzeigen1", QStringLiteral("Filter Infoprotokolle aufheben"), {},
@@ -194,6 +209,7 @@ void TfrmParallel::FormCreate(const std::vector<std::string>& args) {
         memMenu->clear();
         Starteinstellung();
         FormCreate_DoJob(args);
+        StatusAktualisieren();
     } catch (...) {
         RegisterCurrentException("TfrmParallel.FormCreate");
     }
@@ -266,6 +282,9 @@ void TfrmParallel::SetStatus(bool busy) {
         } else {
             while (QApplication::overrideCursor())
                 QApplication::restoreOverrideCursor();
+            // The focus set while the window was disabled was dropped; the keyboard belongs to
+            // the view again only now.
+            AnsichtFokussieren();
         }
     } catch (...) {
         RegisterCurrentException("TfrmParallel.SetStatus");
@@ -295,7 +314,10 @@ bool TfrmParallel::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmParallel::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    FormShow();
+    // A window coming back from the task bar is shown again by the window system; that is no
+    // new showing, and the view keeps the place the user left.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TfrmParallel::FormShow() {

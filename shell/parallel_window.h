@@ -27,6 +27,8 @@ namespace infemora {
 class LogTextView;
 class ParallelNavigation;
 class TProgressWindow;
+class TStatusZeile;
+struct KuerzenErgebnis;
 class TerminateListener;
 class TfrmSelektion;
 class TfrmKuerzen;
@@ -79,7 +81,8 @@ public:
     std::function<bool()> askSelektion;         // "Filter Infoprotokolle ..." (Von, Bis are read)
     std::function<bool()> askSearchText;        // "Suchen ..." (the dialog's text is read)
     std::function<bool(QPrinter&, bool& selectionOnly)> choosePrinter; // "Drucken"
-    std::function<bool()> askPrintManyLines; // the question before more than 80 lines
+    std::function<bool()> askPrintManyLines;         // the question before more than 80 lines
+    std::function<bool(const QString&)> askKuerzen;  // the question before "Zusammenführen und Kürzen"
 
     // Fields of the window, public for the tests as the original's published fields are.
     bool FAlleDateien = false;
@@ -108,6 +111,7 @@ public:
     QToolButton* spbOpenFile = nullptr;
     QLabel* lblAnsichtDateiName = nullptr;
     TProgressWindow* prgDialog = nullptr;
+    TStatusZeile* stbStatus = nullptr;
 
     QAction* Dateienoeffnen1 = nullptr;
     QAction* AlleDateien1 = nullptr;
@@ -155,6 +159,20 @@ private:
     void bookingTeardownClose();
     void RunAutoSend(const std::vector<std::string>& args);
     void tshPkpfFileShow();
+    // The booking tab's widget that takes the keyboard, or null before the tab was set up.
+    QWidget* bookingFocusWidget() const;
+    int bookingRowCount() const;
+    // Merge and shorten from the menu: the question before, the report after.
+    bool KuerzenFragen();
+    void KuerzenBerichten(const KuerzenErgebnis& ergebnis);
+
+    // After a busy state: the window active again and the keyboard in the active tab's view.
+    void AnsichtFokussieren();
+    // The status line for the active tab, and its cursor field alone.
+    void StatusAktualisieren();
+    void CursorAnzeigen();
+    // After each merge: what the status line and an empty view say.
+    void AnsichtGeladen(bool gefiltert);
 
     // The merge's input files, kept for the window's life so that their buffers are reused.
     std::unique_ptr<TBufferedFileStreams> FInfoProtStream;
@@ -162,6 +180,8 @@ private:
     bool FTerminateRequested = false;
     int FExitCode = 0;
     bool destroyed_ = false;
+    // Whether the merged view was filtered by its last merge: the status line tells it.
+    bool FAnsichtGefiltert = false;
 };
 
 } // namespace infemora

@@ -2,6 +2,7 @@
 
 #include "host/password.h"
 #include "host/settings.h"
+#include "host/system_error_text.h"
 
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -46,17 +47,71 @@ TPasswortDialog::TPasswortDialog(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-bool Execute_Passwort(QWidget* parent) {
-    const Settings& s = GetSettings();
-    if (s.passwortHash.empty()) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Protokolle auswerten"),
-                        QStringLiteral("Es ist kein Passwort für die Auswertung eingerichtet.\n"
-                                       "Bitte zuerst mit \"infemora-cli passwort\" ein Passwort setzen."),
-                        QMessageBox::Ok, parent);
-        box.setObjectName("msgKeinPasswort");
-        box.exec();
-        return false;
+TPasswortNeuDialog::TPasswortNeuDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmPasswortNeu");
+    setWindowTitle(QStringLiteral("Passwort festlegen"));
+    auto* layout = new QVBoxLayout(this);
+    auto* text = new QLabel(QStringLiteral("Für „Protokolle auswerten“ ist noch kein Passwort eingerichtet.\n"
+                                           "Bitte ein Passwort festlegen; es gilt sofort. In der "
+                                           "Einstellungsdatei steht nur ein Prüfwert, nie das Passwort."),
+                            this);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    layout->addWidget(new QLabel(QStringLiteral("Neues Passwort:"), this));
+    edtPasswort = new QLineEdit(this);
+    edtPasswort->setObjectName("edtPasswort");
+    edtPasswort->setEchoMode(QLineEdit::Password);
+    layout->addWidget(edtPasswort);
+    layout->addWidget(new QLabel(QStringLiteral("Passwort wiederholen:"), this));
+    edtWiederholung = new QLineEdit(this);
+    edtWiederholung->setObjectName("edtWiederholung");
+    edtWiederholung->setEchoMode(QLineEdit::Password);
+    layout->addWidget(edtWiederholung);
+    lblHinweis = new QLabel(this);
+    lblHinweis->setObjectName("lblHinweis");
+    layout->addWidget(lblHinweis);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbruch"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+namespace {
+
+// The first password: asked until two equal, non-empty entries are stored or the user cancels.
+bool PasswortEinrichten(QWidget* parent) {
+    TPasswortNeuDialog dialog(parent);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        const QString eins = dialog.edtPasswort->text();
+        const QString zwei = dialog.edtWiederholung->text();
+        if (eins.isEmpty()) {
+            dialog.lblHinweis->setText(QStringLiteral("Ein leeres Passwort ist nicht erlaubt."));
+        } else if (eins != zwei) {
+            dialog.lblHinweis->setText(QStringLiteral("Die beiden Eingaben stimmen nicht überein."));
+        } else {
+            try {
+                SetPasswordHash(MakePasswordHash(eins.toStdString()));
+                return true;
+            } catch (const std::exception& e) {
+                dialog.lblHinweis->setText(QStringLiteral("Das Passwort kann nicht gespeichert werden: ") +
+                                           QString::fromStdString(NoticeFuerMenschen({}, e.what()).meldung));
+            }
+        }
+        dialog.edtPasswort->clear();
+        dialog.edtWiederholung->clear();
+        dialog.edtPasswort->setFocus();
     }
+}
+
+} // namespace
+
+bool Execute_Passwort(QWidget* parent) {
+    const std::string hash = CurrentPasswordHash();
+    if (hash.empty())
+        return PasswortEinrichten(parent);
     if (g_lockedSince.isValid() && g_lockedSince.elapsed() < kLockMs) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Protokolle auswerten"),
                         QStringLiteral("Zu viele falsche Eingaben. Bitte eine Minute warten."), QMessageBox::Ok,
@@ -69,7 +124,7 @@ bool Execute_Passwort(QWidget* parent) {
     for (;;) {
         if (dialog.exec() != QDialog::Accepted)
             return false;
-        if (CheckPasswordHash(dialog.edtPasswort->text().toStdString(), s.passwortHash)) {
+        if (CheckPasswordHash(dialog.edtPasswort->text().toStdString(), hash)) {
             ResetPasswortSperre();
             return true;
         }

@@ -14,4 +14,10 @@ void SaveDocumentLines(const LogDocument& doc, const std::string& path); // EFil
 // The save dialog's rule: a name without extension gets ".txt"; "name." keeps its point.
 std::string MitTxtEndung(const std::string& path);
 
+// Why a save must not go to this target, in German; empty when it may. A file in the log
+// directory whose name the all-files search lists ("inf*.*") would be merged as one more log
+// (every entry twice) and deleted by the next consolidation; the transfer and menu logs would be
+// replaced by the view's text.
+std::string SpeicherzielAbgelehnt(const std::string& path, const std::string& logDir);
+
 } // namespace infemora

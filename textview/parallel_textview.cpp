@@ -1,10 +1,17 @@
 // Search, print and save on the view of the active tab.
 #include "host/codec1252.h"
+#include "host/directories.h"
 #include "host/messages.h"
+#include "host/user_state.h"
+#include "shell/dialog_folders.h"
 #include "shell/parallel_window.h"
+#include "shell/status_bar.h"
+#include "shell/status_texte.h"
 #include "textview/document_save.h"
+#include "textview/hit_position.h"
 #include "textview/log_text_view.h"
 #include "textview/print_lines.h"
+#include "textview/print_range.h"
 #include "textview/suchen_dialog.h"
 #include "textview/text_search.h"
 
@@ -14,6 +21,11 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace infemora {
 
@@ -44,10 +56,11 @@ void TfrmParallel::Suchen1Click() {
 
 namespace {
 
-// Runs one search on the active view under the hourglass: a hit is selected and focused, no hit
-// beeps. Without a search text or a view nothing happens.
+// Runs one search on the active view under the hourglass: a hit is selected, focused and shown
+// in the middle of the view; no hit beeps, and the status line says what was not found. Without
+// a search text or a view nothing happens.
 template <typename Search>
-void searchActiveView(LogTextView* view, const std::string& needle, Search search) {
+void searchActiveView(LogTextView* view, const std::string& needle, TStatusZeile* status, Search search) {
     if (needle.empty() || !view)
         return;
     std::int64_t hit;
@@ -57,19 +70,25 @@ void searchActiveView(LogTextView* view, const std::string& needle, Search searc
     }
     if (hit < 0) {
         QApplication::beep();
+        status->meldung(QString::fromStdString(NichtGefundenText(Win1252ToUtf8(needle))));
         return;
     }
     view->setFocus();
     view->setSelection(hit, static_cast<std::int64_t>(needle.size()));
+    const std::int64_t zeile = view->document().lineColumn(hit).line;
+    view->verticalScrollBar()->setValue(static_cast<int>(std::min<std::int64_t>(
+        INT_MAX, ObersteZeileFuerTreffer(zeile, view->firstVisibleLine(), view->visibleRowCount(),
+                                         view->lineCount()))));
 }
 
 } // namespace
 
 void TfrmParallel::Weitersuchen1Click() {
     try {
-        searchActiveView(ActiveView(), FSelSuche, [](const LogDocument& doc, const std::string& n, LogTextView* v) {
-            return SucheVorwaerts(doc, n, v->selectionStart() + v->selectionLength());
-        });
+        searchActiveView(ActiveView(), FSelSuche, stbStatus,
+                         [](const LogDocument& doc, const std::string& n, LogTextView* v) {
+                             return SucheVorwaerts(doc, n, v->selectionStart() + v->selectionLength());
+                         });
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Weitersuchen1Click");
     }
@@ -77,9 +96,10 @@ void TfrmParallel::Weitersuchen1Click() {
 
 void TfrmParallel::Weitersuchenrckwrts1Click() {
     try {
-        searchActiveView(ActiveView(), FSelSuche, [](const LogDocument& doc, const std::string& n, LogTextView* v) {
-            return SucheRueckwaerts(doc, n, v->selectionStart());
-        });
+        searchActiveView(ActiveView(), FSelSuche, stbStatus,
+                         [](const LogDocument& doc, const std::string& n, LogTextView* v) {
+                             return SucheRueckwaerts(doc, n, v->selectionStart());
+                         });
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Weitersuchenrckwrts1Click");
     }
@@ -100,12 +120,26 @@ void TfrmParallel::Speichern1Click() {
             dialog.setNameFilters(
                 {QStringLiteral("Textdateien (*.txt)"), QStringLiteral("Alle Dateien (*)")});
             dialog.selectNameFilter(QStringLiteral("Textdateien (*.txt)"));
-            if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            // Not the log directory, which a file dialog would offer as the current directory.
+            dialog.setDirectory(DialogOrdner(UserState::Instance(), kOrdnerSpeichern, DokumenteOrdner()));
+            if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
                 chosen = dialog.selectedFiles().first();
+                DialogOrdnerMerken(UserState::Instance(), kOrdnerSpeichern, chosen);
+            }
         }
         if (chosen.isEmpty())
             return;
-        SaveDocumentLines(view->document(), MitTxtEndung(chosen.toStdString()));
+        const std::string ziel = MitTxtEndung(chosen.toStdString());
+        const std::string grund = SpeicherzielAbgelehnt(ziel, GetDirWwsByName("INFOPROT", "", true));
+        if (!grund.empty()) {
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Speichern unter"),
+                                        QString::fromStdString(grund), QMessageBox::Ok, this);
+            box->setObjectName("msgSpeichernAbgelehnt");
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+            return;
+        }
+        SaveDocumentLines(view->document(), ziel);
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Speichern1Click");
     }
@@ -117,6 +151,11 @@ void TfrmParallel::Drucken1Click() {
         if (!view)
             return;
         QPrinter printer;
+        // The file the last job was printed to, when it went to a file.
+        UserState& state = UserState::Instance();
+        const std::string letzteDatei = state.Value("Drucken", "Ausgabedatei");
+        if (!letzteDatei.empty())
+            printer.setOutputFileName(QString::fromStdString(letzteDatei));
         bool selectionOnly = false;
         if (choosePrinter) {
             if (!choosePrinter(printer, selectionOnly))
@@ -124,21 +163,24 @@ void TfrmParallel::Drucken1Click() {
         } else {
             QPrintDialog dialog(&printer, this);
             dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
-            dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+            dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+            const std::int64_t jeSeite = ZeilenJeSeite(printer);
+            const std::int64_t seiten =
+                std::max<std::int64_t>(1, (view->lineCount() + jeSeite - 1) / jeSeite);
+            dialog.setMinMax(1, static_cast<int>(std::min<std::int64_t>(INT_MAX, seiten)));
             if (dialog.exec() != QDialog::Accepted)
                 return;
             selectionOnly = printer.printRange() == QPrinter::Selection;
+            state.SetValue("Drucken", "Ausgabedatei", printer.outputFileName().toStdString());
+            state.Save();
         }
-        QStringList lines;
-        if (selectionOnly) {
-            std::string selected = view->selectedText();
-            for (const auto& l : SplitLines(selected))
-                lines << LogTextView::decode(l);
-        } else {
-            for (std::int64_t i = 0; i < view->lineCount(); ++i)
-                lines << LogTextView::decode(view->line(i));
-        }
-        if (lines.size() > 80) {
+        // Counted first: the question comes before a single line is decoded.
+        DruckZeilen zeilen = selectionOnly ? DruckZeilen::Auswahl(view->document(), view->selectionStart(),
+                                                                  view->selectionLength())
+                                           : DruckZeilen::Alle(view->document());
+        if (printer.printRange() == QPrinter::PageRange)
+            zeilen.Seiten(ZeilenJeSeite(printer), printer.fromPage(), printer.toPage());
+        if (zeilen.anzahl() > 80) {
             bool yes =
                 askPrintManyLines
                     ? askPrintManyLines()
@@ -149,7 +191,8 @@ void TfrmParallel::Drucken1Click() {
             if (!yes)
                 return;
         }
-        PrintTextLines(printer, lines);
+        PrintTextLines(printer, zeilen.anzahl(),
+                       [&zeilen](std::int64_t i) { return LogTextView::decode(zeilen.zeile(i)); });
     } catch (...) {
         RegisterCurrentException("TfrmParallel.Drucken1Click");
     }

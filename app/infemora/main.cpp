@@ -5,11 +5,13 @@
 #include "host/program.h"
 #include "merge/selektion_dialog.h"
 #include "shell/command_line.h"
+#include "shell/german_ui.h"
 #include "shell/notice_display.h"
 #include "shell/parallel_window.h"
 #include "textview/suchen_dialog.h"
 
 #include <QApplication>
+#include <iostream>
 #include <memory>
 
 using namespace infemora;
@@ -24,8 +26,13 @@ int main(int argc, char** argv) {
     StartMode mode = StartMode::Default;
     try {
         Programm().Init("INFEMORA", 0, 0, true);
+        // No display name: the platform would append it to every dialog's caption. The main
+        // window's caption is the program's title.
         QApplication::setApplicationName(QStringLiteral("infemora"));
-        QApplication::setApplicationDisplayName(QStringLiteral("Infoprotokolle zusammenführen"));
+        if (!DeutscheOberflaeche(app))
+            std::cerr << "infemora: Qts deutsche Texte (qtbase_de.qm) fehlen; Dialoge bleiben englisch. "
+                         "Abhilfe: Paket qt6-translations-l10n installieren."
+                      << std::endl;
         std::vector<std::string> args;
         const QStringList all = QCoreApplication::arguments();
         for (int i = 1; i < all.size(); ++i)
@@ -53,9 +60,9 @@ int main(int argc, char** argv) {
             frmParallel->show();
         rc = QApplication::exec();
     }
-    frmSelektion.release(); // owned by the main window as Qt parent
-    frmSuchen.release();
-    frmKuerzen.release();
+    (void)frmSelektion.release(); // owned by the main window as Qt parent
+    (void)frmSuchen.release();
+    (void)frmKuerzen.release();
     frmParallel.reset();
     RemoveGuiNotices();
     return rc;

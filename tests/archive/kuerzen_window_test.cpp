@@ -74,6 +74,7 @@ private slots:
                 shortenShownWhileBusy = true;
         });
         look.start();
+        w->askKuerzen = [](const QString&) { return true; }; // "Ja" to the question before
         w->ZusammenfhrenundKrzen1->trigger();
         look.stop();
 

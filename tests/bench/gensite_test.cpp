@@ -322,7 +322,7 @@ TEST_F(DemoSiteTest, SettingsFilePointsAtTheSite) {
     EXPECT_EQ(s.einstellungen, demo("einstellungen"));
     EXPECT_EQ(s.buchungsDatei, demo("buchungsprotokoll.db"));
     EXPECT_EQ(s.rid, 5);
-    EXPECT_EQ(s.uploadUrl, "https://127.0.0.1:8443/upload");
+    EXPECT_EQ(s.uploadUrl, "https://127.0.0.1:8443/vktservice/infoprotauswertung/index.php");
     EXPECT_EQ(s.regional.shortDate, "dd.MM.yyyy");
     EXPECT_TRUE(fs::is_directory(s.statemp) && fs::is_empty(s.statemp));
 

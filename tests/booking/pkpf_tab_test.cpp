@@ -6,6 +6,7 @@
 #include "host/settings.h"
 #include "support/test_env.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,12 +73,16 @@ private:
         return out;
     }
     void zeigenUndLaden() {
-        tab->tshPkpfFileShow();
-        QTest::mouseClick(tab->btnAktualisieren, Qt::LeftButton);
+        tab->tshPkpfFileShow(); // the first showing loads
     }
     // On the indicator: a radio button takes clicks only on its indicator and caption.
     static void klick(QRadioButton* rb) {
         QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(6, rb->height() / 2));
+    }
+    // The details emptied while the focus stays, as after a booking that vanished meanwhile.
+    void TrvDetailsLeeren() {
+        tab->TrvPKPFSaetzeEinstellen(-1);
+        QVERIFY(tab->lblProzess->text().isEmpty());
     }
     void headerKlick(int col) {
         QHeaderView* h = tab->trvPKPFKopf->horizontalHeader();
@@ -108,7 +113,7 @@ private slots:
         QVERIFY(!tab->protokoll().FPKPFFile); // nothing was loaded
     }
 
-    void firstShowingSetsUpWithoutLoading() {
+    void firstShowingSetsUpAndLoads() {
         schreiben({Buchung({1, 1}, Tag(2024, 5, 10), Uhr(9, 0, 0))});
         tab->tshPkpfFileShow();
         QVERIFY(tab->rbLastDays->isChecked());
@@ -121,22 +126,37 @@ private slots:
         QVERIFY(tab->trvPKPFKopf->isColumnHidden(2));
         QVERIFY(tab->trvPKPFKopf->isColumnHidden(7));
         QVERIFY(tab->trvPKPFKopf->isColumnHidden(9));
-        QCOMPARE(tab->trvPKPFSaetze->horizontalHeader()->sectionSize(2), 640 - 140);
-        QCOMPARE(tab->kopfModel->rowCount(), 0);
-        QVERIFY(!tab->protokoll().FPKPFFile);
+        // Both grids are equally wide; each caption has room beside it for the sort image.
+        int kopfBreite = 0;
+        for (int c = 0; c < tab->kopfModel->columnCount(); ++c) {
+            QHeaderView* h = tab->trvPKPFKopf->horizontalHeader();
+            if (tab->trvPKPFKopf->isColumnHidden(c))
+                continue;
+            kopfBreite += h->sectionSize(c);
+            QVERIFY(h->sectionSize(c) >= PKPFKopfSpaltenDef(c).width);
+            QVERIFY(h->sectionSize(c) >=
+                    h->fontMetrics().horizontalAdvance(QString::fromUtf8(PKPFKopfSpaltenDef(c).caption)) +
+                        16);
+        }
+        QCOMPARE(tab->trvPKPFSaetze->horizontalHeader()->sectionSize(2), kopfBreite - 140);
+        QCOMPARE(tab->kopfModel->rowCount(), 1);
+        QCOMPARE(tab->lblAnzahlBuchungen->text(), QStringLiteral("1 Buchung angezeigt"));
 
-        // A second showing keeps what the user set.
+        // A second showing keeps what the user set and the list.
+        schreiben({Buchung({1, 2}, Tag(2024, 5, 10), Uhr(9, 30, 0))});
         tab->edtLastDays->setText("5");
         tab->tshPkpfFileShow();
         QCOMPARE(tab->edtLastDays->text(), QStringLiteral("5"));
+        QCOMPARE(tab->kopfModel->rowCount(), 1);
     }
 
-    void loadFocusesTheFirstRowAndShowsItsDetails() {
+    void loadFocusesTheNewestBookingAndShowsItsDetails() {
         schreiben({Buchung({1, 2}, Tag(2024, 5, 10), Uhr(9, 0, 0)),
                    Buchung({1, 1}, Tag(2024, 5, 9), Uhr(9, 0, 0))});
         zeigenUndLaden();
         QCOMPARE(spalte(0), (QStringList{"1-1", "1-2"}));
-        QCOMPARE(tab->focusedRow(), 0);
+        QCOMPARE(tab->focusedRow(), 1);
+        QCOMPARE(tab->lblAnzahlBuchungen->text(), QStringLiteral("2 Buchungen angezeigt"));
         QCOMPARE(zelle(0, 1), QStringLiteral("09.05.2024, 09:00:00"));
         QCOMPARE(zelle(0, 5), QStringLiteral("Müller"));
         QCOMPARE(tab->lblProzess->text(), QStringLiteral("77"));
@@ -150,9 +170,66 @@ private slots:
                  QColor(255, 180, 180));
         QVERIFY(!tab->saetzeModel->index(2, 1).data(Qt::BackgroundRole).isValid());
 
-        tab->trvPKPFKopf->setCurrentIndex(tab->kopfModel->index(1, 0));
+        tab->trvPKPFKopf->setCurrentIndex(tab->kopfModel->index(0, 0));
         QCOMPARE(tab->lblTerminal->text(), QStringLiteral("KASSE1"));
         QCOMPARE(tab->saetzeModel->saetze().size(), size_t(3));
+    }
+
+    void theNewestBookingIsInViewAfterLoading() {
+        std::vector<TPKPF_Buchung> viele;
+        for (int i = 1; i <= 300; ++i)
+            viele.push_back(Buchung({2, i}, Tag(2024, 5, 10), TDateTime(i * 1000LL)));
+        schreiben(viele);
+        zeigenUndLaden();
+        QCOMPARE(tab->focusedRow(), 299);
+        const QRect sichtbar = tab->trvPKPFKopf->viewport()->rect();
+        QVERIFY(sichtbar.intersects(tab->trvPKPFKopf->visualRect(tab->kopfModel->index(299, 0))));
+        QCOMPARE(tab->lblAnzahlBuchungen->text(), QStringLiteral("300 Buchungen angezeigt"));
+    }
+
+    void theListTakesTheHeightOfTheWindow() {
+        zeigenUndLaden();
+        tab->resize(1200, 1000);
+        QApplication::processEvents();
+        const int zeile = tab->trvPKPFKopf->verticalHeader()->defaultSectionSize();
+        QVERIFY2(tab->trvPKPFKopf->height() > 20 * zeile,
+                 qPrintable(QString::number(tab->trvPKPFKopf->height())));
+    }
+
+    void enterLoadsInTheSelectionAndSearchesInTheNumberFields() {
+        schreiben({Buchung({3, 1}, Tag(2024, 5, 10), Uhr(9, 0, 0)),
+                   Buchung({3, 2}, Tag(2024, 5, 10), Uhr(9, 0, 1)),
+                   Buchung({4, 1}, Tag(2024, 5, 10), Uhr(9, 0, 2))});
+        zeigenUndLaden();
+        klick(tab->rbBuchungsnummer);
+        tab->edtRNrLaden->setText("3");
+        tab->edtLNrVonLaden->setText("1");
+        tab->edtLNrVonLaden->setFocus();
+        QTest::keyClick(tab->edtLNrVonLaden, Qt::Key_Return);
+        QCOMPARE(spalte(0), (QStringList{"3-1"}));
+        tab->edtLNrBisLaden->setText("2");
+        QTest::keyClick(tab->edtLNrBisLaden, Qt::Key_Enter);
+        QCOMPARE(spalte(0), (QStringList{"3-1", "3-2"}));
+
+        tab->edtRNrSuche->setText("3");
+        tab->edtLNrSuche->setText("1");
+        QTest::keyClick(tab->edtLNrSuche, Qt::Key_Return);
+        QCOMPARE(tab->focusedRow(), 0);
+    }
+
+    void textColumnsSortAsAGermanReaderExpects() {
+        const char* namen[] = {"Zander", "\xD6zt\xFCrk", "meier", "Mueller", "Oswald", "Adler"};
+        std::vector<TPKPF_Buchung> buchungen;
+        int i = 0;
+        for (const char* n : namen) {
+            TPKPF_Buchung b = Buchung({5, ++i}, Tag(2024, 5, 10), Uhr(9, 0, i));
+            b.BenutzerName = n;
+            buchungen.push_back(b);
+        }
+        schreiben(buchungen);
+        zeigenUndLaden();
+        headerKlick(5); // "Benutzer", ascending
+        QCOMPARE(spalte(5), (QStringList{"Adler", "meier", "Mueller", "Oswald", "Öztürk", "Zander"}));
     }
 
     void headerClicksAlternateTheDirectionAndMarkOneColumn() {
@@ -225,12 +302,24 @@ private slots:
         QCOMPARE(tab->lblProzess->text(), QStringLiteral("77"));
         QVERIFY(tab->trvPKPFKopf->selectionModel()->isRowSelected(149, {}));
 
-        // Not in the list: details emptied, focus stays.
+        // Not in the list: it says so, no row stays marked, the details are empty.
         tab->edtLNrSuche->setText("999");
         QTest::mouseClick(tab->btnBuchungSuchen, Qt::LeftButton);
-        QCOMPARE(tab->focusedRow(), 149);
+        QCOMPARE(tab->lblSuchErgebnis->text(), QStringLiteral("Buchung 2-999 ist nicht in der Liste."));
+        QCOMPARE(tab->focusedRow(), -1);
+        QVERIFY(!tab->trvPKPFKopf->selectionModel()->hasSelection());
         QVERIFY(tab->lblProzess->text().isEmpty());
         QCOMPARE(tab->saetzeModel->rowCount(), 0);
+
+        // Finding the row that has the focus shows its details again.
+        tab->edtLNrSuche->setText("150");
+        QTest::mouseClick(tab->btnBuchungSuchen, Qt::LeftButton);
+        QCOMPARE(tab->focusedRow(), 149);
+        QVERIFY(tab->lblSuchErgebnis->text().isEmpty());
+        TrvDetailsLeeren();
+        QTest::mouseClick(tab->btnBuchungSuchen, Qt::LeftButton);
+        QCOMPARE(tab->focusedRow(), 149);
+        QCOMPARE(tab->lblProzess->text(), QStringLiteral("77"));
 
         // An empty field: nothing happens.
         tab->trvPKPFKopf->setCurrentIndex(tab->kopfModel->index(3, 0));
@@ -260,9 +349,9 @@ private slots:
         zeigenUndLaden();
         {
             SqliteDb db = SqliteDb::Open(GetSettings().buchungsDatei, false, false, 1000);
-            db.exec("DELETE FROM pkpf WHERE lnr = 2");
+            db.exec("DELETE FROM pkpf WHERE lnr = 1");
         }
-        tab->trvPKPFKopf->setCurrentIndex(tab->kopfModel->index(1, 0));
+        tab->trvPKPFKopf->setCurrentIndex(tab->kopfModel->index(0, 0)); // the newest one had the focus
         QVERIFY(tab->lblProzess->text().isEmpty());
         QCOMPARE(tab->saetzeModel->rowCount(), 0);
     }
@@ -273,6 +362,8 @@ private slots:
         zeigenUndLaden();
         headerKlick(0);
         headerKlick(0); // descending by number
+        QString meldung;
+        Info().setMeldungSink([&](int, const std::string& text) { meldung = QString::fromStdString(text); });
         QString start;
         tab->chooseExportDir = [&](const QString& s) {
             start = s;
@@ -287,6 +378,7 @@ private slots:
         QVERIFY(lines[1].starts_with("0001-000000002 ;"));
         QVERIFY(lines[5].starts_with("0001-000000001 ;"));
         QCOMPARE(Info().meldungCount(1001), 1);
+        QVERIFY(meldung.endsWith(QString::fromStdString(datei))); // the message names the file
 
         // Cancelled: nothing written, no message.
         Ensure_DeleteFile(datei);
@@ -294,6 +386,7 @@ private slots:
         QTest::mouseClick(tab->btnPkpfSaveFile, Qt::LeftButton);
         QVERIFY(!FileExists(datei));
         QCOMPARE(Info().meldungCount(1001), 1);
+        Info().setMeldungSink(nullptr);
     }
 };
 

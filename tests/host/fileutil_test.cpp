@@ -2,6 +2,7 @@
 #include "support/test_env.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -71,6 +72,79 @@ TEST(FileInUse, OnlyAnotherProcessHoldingTheFileCounts) {
         EXPECT_FALSE(CheckFileInUse(site.logFile("nicht-da")));
     }
     EXPECT_FALSE(CheckFileInUse(f));
+}
+
+// A second process that holds the file open in the given mode until the object goes.
+class OpenHolder {
+public:
+    OpenHolder(const std::string& path, int flags) {
+        int ready[2];
+        if (pipe(ready) != 0)
+            throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            int fd = open(path.c_str(), flags);
+            char c = fd >= 0 ? 'y' : 'n';
+            ssize_t w = write(ready[1], &c, 1);
+            (void)w;
+            for (;;)
+                pause();
+        }
+        char c = 'n';
+        ssize_t r = read(ready[0], &c, 1);
+        close(ready[0]);
+        close(ready[1]);
+        if (r != 1 || c != 'y')
+            throw std::runtime_error("the holder could not open " + path);
+    }
+    ~OpenHolder() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+TEST(FileInUse, ForViewingOnlyAWriterCounts) {
+    testenv::TempSite site;
+    std::string f = site.logFile("TRANSFER.LOG");
+    site.writeFile(f, "x");
+    struct Fall {
+        const char* name;
+        int flags;
+        bool geschrieben;
+    };
+    const Fall faelle[] = {
+        {"a reader such as tail -f", O_RDONLY, false},
+        {"a writer", O_WRONLY, true},
+        {"an appending writer", O_WRONLY | O_APPEND, true},
+        {"read and write", O_RDWR, true},
+    };
+    for (const auto& fall : faelle) {
+        OpenHolder holder(f, fall.flags);
+        EXPECT_EQ(CheckFileOpenForWriting(f), fall.geschrieben) << fall.name;
+        // Deleting or replacing keeps the stricter rule: any holder counts.
+        EXPECT_TRUE(CheckFileInUse(f)) << fall.name;
+    }
+    int own = open(f.c_str(), O_WRONLY); // our own descriptor is no other process
+    EXPECT_FALSE(CheckFileOpenForWriting(f));
+    close(own);
+    EXPECT_FALSE(CheckFileOpenForWriting(site.logFile("nicht-da")));
+}
+
+TEST(FileHelpers, FindsAFileWhateverItsLetterCase) {
+    testenv::TempSite site;
+    site.writeFile(site.logFile("transfer.log"), "klein");
+    EXPECT_EQ(FindFileIgnoringCase(site.logDir(), "TRANSFER.LOG"), site.logFile("transfer.log"));
+    site.writeFile(site.logFile("Transfer.Log"), "gemischt");
+    EXPECT_EQ(FindFileIgnoringCase(site.logDir(), "TRANSFER.LOG"),
+              site.logFile("Transfer.Log")); // byte order
+    site.writeFile(site.logFile("TRANSFER.LOG"), "genau");
+    EXPECT_EQ(FindFileIgnoringCase(site.logDir(), "TRANSFER.LOG"), site.logFile("TRANSFER.LOG"));
+    EXPECT_EQ(FindFileIgnoringCase(site.logDir(), "MENU.LOG"), "");
+    std::filesystem::create_directory(site.logFile("menu.log")); // a folder is no log
+    EXPECT_EQ(FindFileIgnoringCase(site.logDir(), "MENU.LOG"), "");
 }
 
 TEST(FileInUse, LockedFileCounts) {

@@ -51,3 +51,12 @@ TEST(Messages, CatalogueMessagesAreCounted) {
     EXPECT_EQ(shown, QVRInfo::MeldungText(1001));
     EXPECT_NE(QVRInfo::MeldungText(1002), QVRInfo::MeldungText(1001));
 }
+
+TEST(Messages, ACatalogueMessageCanNameTheFileItIsAbout) {
+    testenv::TempSite site;
+    std::string shown;
+    Info().setMeldungSink([&](int, const std::string& text) { shown = text; });
+    Info().ShowMeldung("INFEMORA", 1001, "Datei: /x/PkpfFileExport_5.csv");
+    Info().setMeldungSink(nullptr);
+    EXPECT_EQ(shown, QVRInfo::MeldungText(1001) + "\nDatei: /x/PkpfFileExport_5.csv");
+}

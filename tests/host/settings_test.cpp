@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <pwd.h>
@@ -81,6 +82,29 @@ TEST(SettingsHome, AnAccountWithoutHomeFallsBackToTmp) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(SettingsPassword, APasswordSetMeanwhileCountsAtOnce) {
+    char dir[] = "/tmp/infemora-settings-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string file = std::string(dir) + "/infemora.ini";
+    EnvVar config("INFEMORA_CONFIG", file);
+    {
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        std::fputs("[Regional]\r\nKurzesDatum=dd.MM.yyyy\r\n", f);
+        std::fclose(f);
+    }
+    LoadSettings();
+    EXPECT_EQ(CurrentPasswordHash(), "");
+    // Another process (the terminal's "infemora-cli passwort") writes the hash.
+    WriteSettingsKey("Passwort", "Hash", "pbkdf2-sha256$1$00$11");
+    EXPECT_EQ(GetSettings().passwortHash, ""); // what was read at the start
+    EXPECT_EQ(CurrentPasswordHash(), "pbkdf2-sha256$1$00$11");
+    SetPasswordHash("pbkdf2-sha256$1$00$22");
+    EXPECT_EQ(GetSettings().passwortHash, "pbkdf2-sha256$1$00$22");
+    EXPECT_EQ(LoadSettings().passwortHash, "pbkdf2-sha256$1$00$22");
+    std::remove(file.c_str());
+    ::rmdir(dir);
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 #include "support/window_fixture.h"
 
 #include "host/messages.h"
+#include "shell/status_bar.h"
 #include "textview/log_text_view.h"
+#include "textview/print_lines.h"
 #include "textview/suchen_dialog.h"
 
 #include <QAction>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 
@@ -89,6 +92,32 @@ private slots:
         QCOMPARE(v->selectionStart(), v->document().lineStart(2) + 2);
         QTest::keyClick(s.w.get(), Qt::Key_F3);
         QCOMPARE(v->selectionStart(), v->document().lineStart(3) + 7);
+    }
+
+    void aHitStandsInTheMiddleAndAMissIsNamedInTheStatusLine() {
+        testenv::WindowSite site;
+        Lines lines;
+        for (int i = 0; i < 3000; ++i)
+            lines.push_back("Zeile " + std::to_string(i));
+        site.writeLines(site.path("lang.txt"), lines);
+        auto w = site.start({"-NOMORA"});
+        w->resize(800, 600);
+        w->show();
+        w->pgcDateien->setCurrentWidget(w->tshAnsicht);
+        w->pickSingleFile = [&] { return QString::fromStdString(site.path("lang.txt")); };
+        w->spbOpenFileClick();
+        LogTextView* v = w->memAnsicht;
+        v->moveCaretToStart();
+        w->FSelSuche = "ZEILE 2000";
+        w->Weitersuchen1->trigger();
+        QCOMPARE(v->document().lineColumn(v->selectionStart()).line, 2000);
+        const std::int64_t mitte = v->firstVisibleLine() + v->visibleRowCount() / 2;
+        QVERIFY2(std::abs(mitte - 2000) <= 1, qPrintable(QString::number(v->firstVisibleLine())));
+
+        w->FSelSuche = "GIBT ES NICHT";
+        w->Weitersuchen1->trigger();
+        QCOMPARE(w->stbStatus->currentMessage(), QStringLiteral("„GIBT ES NICHT“ nicht gefunden"));
+        QCOMPARE(v->document().lineColumn(v->selectionStart()).line, 2000); // the hit stays
     }
 
     void searchTextIsKeptAcrossTabsAndBlanksOnlyDoNothing() {
@@ -198,6 +227,46 @@ private slots:
         text = pdfText(pdf);
         QVERIFY(text.contains("Zeile 10 Grüße") && text.contains("Zeile 12 Grüße"));
         QVERIFY(!text.contains("Zeile 9 ") && !text.contains("Zeile 13 "));
+    }
+
+    void printHonoursThePageRangeAndCountsItsLines() {
+        testenv::WindowSite site;
+        Lines lines;
+        for (int i = 1; i <= 1000; ++i)
+            lines.push_back("Zeile " + std::to_string(i) + " ende");
+        site.writeLines(site.path("lang.txt"), lines);
+        auto w = site.start({"-NOMORA"});
+        w->pgcDateien->setCurrentWidget(w->tshAnsicht);
+        w->pickSingleFile = [&] { return QString::fromStdString(site.path("lang.txt")); };
+        w->spbOpenFileClick();
+        const QString pdf = QString::fromStdString(site.path("seiten.pdf"));
+        std::int64_t jeSeite = 0;
+        w->choosePrinter = [&](QPrinter& printer, bool&) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 3);
+            jeSeite = ZeilenJeSeite(printer);
+            return true;
+        };
+        int fragen = 0;
+        w->askPrintManyLines = [&] {
+            ++fragen;
+            return true;
+        };
+        w->Drucken1Click(); // the menu entry is enabled only after a merge
+        QVERIFY2(jeSeite > 40 && jeSeite < 1000, qPrintable(QString::number(jeSeite)));
+        QCOMPARE(fragen, 2 * jeSeite > 80 ? 1 : 0); // the two pages' lines count, not the file's
+        const QString text = pdfText(pdf);
+        QVERIFY(text.contains(QStringLiteral("Zeile %1 ende").arg(jeSeite + 1)));
+        QVERIFY(text.contains(QStringLiteral("Zeile %1 ende").arg(3 * jeSeite)));
+        QVERIFY(!text.contains(QStringLiteral("Zeile %1 ende").arg(jeSeite)));
+        QVERIFY(!text.contains(QStringLiteral("Zeile %1 ende").arg(3 * jeSeite + 1)));
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        info.waitForFinished(30000);
+        QVERIFY(
+            QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+2\\n")));
     }
 };
 
