@@ -99,6 +99,18 @@ void checkSelection(Selection& sel) {
             throw CLI::ValidationError("--von und --bis gehören zusammen");
         dateText("--von", sel.von);
         dateText("--bis", sel.bis);
+        // The day must exist (no 31.02.26), and the period must not run backwards: both are
+        // wrong usage, found before the booking file is touched.
+        auto tag = [](const std::string& option, const std::string& text) {
+            try {
+                return PKPFDatumAusFeld(text);
+            } catch (const std::exception&) {
+                throw CLI::ValidationError(option + ": diesen Tag gibt es nicht: \"" + text + "\"");
+            }
+        };
+        if (tag("--von", sel.von) > tag("--bis", sel.bis))
+            throw CLI::ValidationError("Der Zeitraum ist nicht gültig: --von " + sel.von +
+                                       " liegt nach --bis " + sel.bis);
         a.modus = TPKPFAnzeigeModus::VonBis;
         a.von = sel.von;
         a.bis = sel.bis;
@@ -193,6 +205,8 @@ void addExport(CLI::App* bookings, Action& action) {
     cmd->add_option("--dir", *dir, "Verzeichnis der Exportdatei (muss vorhanden sein)")->required();
     addSelection(cmd, *sel);
     cmd->callback([&action, sel, dir] {
+        if (dir->empty())
+            throw CLI::ValidationError("--dir: ein leerer Verzeichnisname ist nicht erlaubt");
         checkSelection(*sel);
         action = [sel, dir] {
             const std::size_t before = registeredCount();

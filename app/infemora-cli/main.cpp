@@ -47,13 +47,22 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << "infemora-cli: " << germanError(e) << "\n" << "Hilfe: infemora-cli --help" << std::endl;
-        return 2;
+        return infemora::cli::ExitUsage;
     }
+    if (!action)
+        return infemora::cli::ExitUsage;
+    // A settings file that cannot be read counts against a run on the folders and files it
+    // names: its result would be one of other folders than those meant. Ending the windows or
+    // setting the password needs none of them.
+    infemora::cli::RunMark mark = infemora::cli::MarkRun();
+    const bool ohneOrdner = app.got_subcommand("terminate") || app.got_subcommand("passwort");
     try {
         infemora::Programm().Init("INFEMORA", 0, 0, true);
-        return action ? action() : 2;
+        if (ohneOrdner)
+            mark = infemora::cli::MarkRun();
+        return infemora::cli::FinishRun(mark, action());
     } catch (...) {
         infemora::RegisterCurrentException("infemora-cli");
-        return 1;
+        return infemora::cli::FinishRun(mark, infemora::cli::ExitFailed);
     }
 }
