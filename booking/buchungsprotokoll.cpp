@@ -218,6 +218,7 @@ void TBuchungsprotokoll::auswahlEinstellen(const TPKPFAuswahl& auswahl, Tpkpffil
 bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
                                                const std::function<void(Tpkpffile&)>& buchung,
                                                bool nurBuchungsNr) {
+    FAuswahlVollstaendig = false;
     try {
         if (!auswahlLesbar(auswahl))
             return false;
@@ -236,6 +237,7 @@ bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
             buchung(*f);
             f->Get_next_extMode();
         }
+        FAuswahlVollstaendig = true;
     } catch (...) {
         RegisterCurrentException("TfrmParallel.PKPFAnzeigeAktualisieren");
         // A scan broken off must not keep the file's read open.
@@ -388,33 +390,36 @@ constexpr std::size_t kBuchungenJeLeseblock = 64;
 
 } // namespace
 
-void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
+bool TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
     try {
         Tpkpffile* f = BuchungLesen(nummer);
-        if (!f)
-            return;
+        if (!f) {
+            // Deleted since the list was loaded: the file holds every booking that is still there.
+            Info().RegisterWarning("BuchungLadenUndWegschreiben",
+                                   "Die Buchung " + qvr_TIntPair2String_Ext(nummer, "-", false) +
+                                       " ist nicht mehr in der Buchungsprotokoll-Datei.");
+            return true;
+        }
         if (zeilen.empty())
             UeberschriftWegschreiben(zeilen);
 
         // The line is formatted by the list's writers, beside the next key reads.
         TPKPFExportKopf kopf = exportKopf(*f);
 
-        // The record lines are unpacked by the list's writer; a blob that cannot even be read
-        // leaves the booking without record lines, as PKPFBlobAuslesen would.
+        // The record lines are unpacked by the list's writer. A blob that cannot even be read
+        // (the file locked by a writer, a damaged page) makes the export incomplete.
         std::string blob;
-        bool blobGelesen = false;
         try {
             f->BlobKopieren(blob);
-            blobGelesen = true;
         } catch (...) {
             RegisterCurrentException("PKPFBlobAuslesen");
+            return false;
         }
-        if (blobGelesen)
-            zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
-        else
-            zeilen.BuchungAnfuegen(std::move(kopf));
+        zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
+        return true;
     } catch (...) {
         RegisterCurrentException("BuchungLadenUndWegschreiben");
+        return false;
     }
 }
 
@@ -455,7 +460,11 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
                     block.ende();
                 }
             }
-            BuchungLadenUndWegschreiben(zeilen, StringToIntPair(buchungsNrTexte[i], '-'));
+            // One booking that cannot be read makes the export incomplete: it stops there, and no
+            // file takes the export's name.
+            if (!BuchungLadenUndWegschreiben(zeilen, StringToIntPair(buchungsNrTexte[i], '-')))
+                throw EPkpfError("Der Export wurde abgebrochen: die Buchung " + buchungsNrTexte[i] +
+                                 " konnte nicht gelesen werden; es wurde keine Exportdatei geschrieben.");
         }
         block.ende();
         zeilen.Abschliessen();
@@ -474,6 +483,10 @@ std::string TBuchungsprotokoll::PKPFAuswahlExportieren(const std::string& verzei
         return *datei;
     std::vector<std::string> nummern;
     PKPFBuchungsNummern(auswahl, nummern);
+    // A scan that broke off (the file locked by a writer, a damaged page) has been registered;
+    // an export of the bookings read before it would pass for the whole selection.
+    if (!FAuswahlVollstaendig)
+        return {};
     return PKPFExportieren(verzeichnis, nummern);
 }
 
