@@ -27,16 +27,17 @@ void PKPFSaetzeDurchgehen(std::string_view blob, const TPKPFSatzFunktion& satz) 
         static const std::vector<std::string_view> schluessel = {"Kennung", "WRDON", "Beschreibung"};
         direkt = !mitBom && TQVRMemIniFile::ReadSectionValuesDirect(bytes, schluessel, werte);
         if (!direkt) {
+            // Only text that cannot be read as text is damaged. Lines that are neither a section,
+            // a comment nor key=value hold no key and are passed over, as an INI reader does; text
+            // without any section holds no record line.
             if (!mitBom && bytes.find('\0') != std::string::npos)
                 throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
-            const TQVRMemIniFile ini =
-                mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
-            if (ini.parseError() > 0)
-                throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
-            for (const std::string& abschnitt : ini.ReadSections())
-                saetze.push_back(TPKPF_Blob_Rec{ini.ReadString(abschnitt, "Kennung", ""),
-                                                ini.ReadString(abschnitt, "WRDON", ""),
-                                                ini.ReadString(abschnitt, "Beschreibung", "")});
+            const TQVRMemIniFile ini = TQVRMemIniFile::FromText(
+                mitBom ? JoinLinesCrLf(DecodeTextBytes(bytes)) : bytes, TIniAbschnitte::Einzeln);
+            for (std::size_t i = 0; i < ini.SectionCount(); ++i)
+                saetze.push_back(TPKPF_Blob_Rec{ini.ReadStringAt(i, "Kennung", ""),
+                                                ini.ReadStringAt(i, "WRDON", ""),
+                                                ini.ReadStringAt(i, "Beschreibung", "")});
         }
     } catch (...) {
         // A damaged booking is shown as such; it is no failure of the viewer.

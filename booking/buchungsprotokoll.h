@@ -23,11 +23,15 @@ namespace infemora {
 
 // ---- record model ----
 
-// The record lines of the booking the file stands on. A blob that cannot be unpacked or is no
-// INI text gives the one line "defekt" without a message; a failure before (reading the blob)
-// is registered and leaves the list empty.
+// The record lines of the booking the file stands on: each section of the unpacked INI text, in
+// order, is one record line, sections of the same name each on its own. Lines that are neither
+// a section, a comment nor key=value are passed over; text without a section has no record
+// line. A blob that cannot be unpacked or is no text (it holds NUL bytes) gives the one line
+// "defekt" without a message; a failure before (reading the blob) is registered and leaves the
+// list empty.
 void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei);
-// The record lines of a compressed blob; "defekt" when it cannot be unpacked or is no INI text.
+// The record lines of a compressed blob by the same rules; "defekt" when it cannot be unpacked or
+// is no text.
 // Touches nothing but its arguments, so the export can read blobs beside the key reads.
 void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob);
 // The same line by line: satz(kennung, wrdon, beschreibung) for each record line, the texts valid
