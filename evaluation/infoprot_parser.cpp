@@ -508,8 +508,14 @@ bool InfoProtParser::Auswerten() {
         // Checked before anything is reset: a folder that is missing (an unmounted share) or
         // no folder must not read as a period without errors.
         VerzeichnisPruefen();
-        std::vector<TSearchRec> dateien =
-            TDirExplorer(IncludeTrailingPathDelimiter(edtPfad), "*", TDirExplorer::NormalFiles).List();
+        TDirExplorer suche(IncludeTrailingPathDelimiter(edtPfad), "*", TDirExplorer::NormalFiles);
+        // A FIFO or device in the folder is no log: left out, and said so.
+        suche.OnSkipped = [this](const std::string& name, const std::string& art) {
+            Info().RegisterWarning(kKlasse + "Auswerten", IncludeTrailingPathDelimiter(edtPfad) + name +
+                                                              " ist keine normale Datei, sondern " + art +
+                                                              "; sie wird nicht ausgewertet");
+        };
+        std::vector<TSearchRec> dateien = suche.List();
         AusgabeLeeren();
         FFehlerList.Clear();
         std::vector<std::uint64_t>().swap(FZeilenIndex);

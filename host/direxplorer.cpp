@@ -69,8 +69,12 @@ std::vector<TSearchRec> TDirExplorer::List() {
         r.name = name;
         r.isDirectory = S_ISDIR(st.st_mode);
         r.hidden = name[0] == '.';
-        if (!r.isDirectory && !S_ISREG(st.st_mode))
-            continue; // devices, sockets and pipes are no files to read
+        if (!r.isDirectory && !S_ISREG(st.st_mode)) {
+            // Devices, sockets and pipes are no files to read.
+            if (OnSkipped && !r.hidden)
+                OnSkipped(name, FileKindText(st.st_mode));
+            continue;
+        }
         if (r.isDirectory && !(attributes_ & Directories))
             continue;
         if (!r.isDirectory && !(attributes_ & NormalFiles))

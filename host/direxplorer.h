@@ -29,6 +29,9 @@ public:
     TDirExplorer(std::string startDir, std::string mask, int attributes = NormalFiles);
     // Called once per match with the search record and the directory with trailing delimiter.
     std::function<void(const TSearchRec&, const std::string& dir)> OnFileFound;
+    // Called for a name that matches but is left out because it is no regular file and no
+    // folder (a FIFO, a device, a socket, also behind a link): its name and what it is.
+    std::function<void(const std::string& name, const std::string& kind)> OnSkipped;
     // Runs the search; EFileError when the directory cannot be read.
     void Execute();
     // The matches as a list, same order.

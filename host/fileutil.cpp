@@ -88,6 +88,13 @@ int OpenRegularFile(const std::string& path, int flags, LinkPolicy links, unsign
     return fd;
 }
 
+void RefuseIrregularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw EFileError(path + " ist keine normale Datei, sondern " + FileKindText(st.st_mode) +
+                         "; sie wird nicht verwendet");
+}
+
 std::int64_t FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)

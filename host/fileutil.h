@@ -26,6 +26,9 @@ enum class LinkPolicy { Follow, Refuse };
 // EFileError naming the file and what stands there instead, or why it cannot be opened.
 int OpenRegularFile(const std::string& path, int flags, LinkPolicy links = LinkPolicy::Follow,
                     unsigned mode = 0666);
+// For a name that a library opens itself (SQLite, curl's CA file): EFileError when something
+// other than a regular file stands there (a link is followed). A missing name passes.
+void RefuseIrregularFile(const std::string& path);
 std::int64_t FileSize(const std::string& path); // -1 when missing
 
 // True while another process holds the file open or has a lock on it. This platform lets a
