@@ -26,6 +26,8 @@ void QVRProgramm::Init(const std::string& programId, int, int, bool) {
     const Settings& s = LoadSettings();
     for (const auto& problem : s.problems)
         Info().RegisterMessage("QVRProgramm.Init", problem);
+    for (const auto& warnung : s.warnings)
+        Info().RegisterWarning("QVRProgramm.Init", warnung);
 }
 
 void QVRProgramm::ShowException(const std::exception_ptr& e, bool flag) {
