@@ -117,28 +117,18 @@ void checkSelection(Selection& sel) {
     }
 }
 
-// A cell as one line of output: tabs and line breaks inside a value would break the row.
+// A cell as one line of output: tabs and line breaks inside a value would break the row, and no
+// control character of a booking may reach the terminal raw. They are written as blanks, as the
+// export writes them.
 std::string cell(const std::string& win1252) {
-    std::string out;
-    for (char c : Win1252ToUtf8(win1252)) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
+    std::string text = win1252;
+    for (char& c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        // The five bytes Windows-1252 leaves empty decode to C1 control characters.
+        if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+            c = ' ';
     }
-    return out;
+    return Win1252ToUtf8(text);
 }
 
 std::size_t registeredCount() {

@@ -114,17 +114,31 @@ TEST_F(ExportTest, EmptyGridWritesAnEmptyFileAndStillReportsCompletion) {
     EXPECT_EQ(Info().meldungCount(1001), 1);
 }
 
-TEST_F(ExportTest, SemicolonsAndLineBreaksAreWrittenUnchanged) {
+// Semicolons stay as they are; line breaks and other control characters become blanks, so each
+// line keeps its fixed width; a text a spreadsheet would run as a formula gets an apostrophe.
+TEST_F(ExportTest, TextsKeepTheirSemicolonsButNoLineBreakAndNoFormula) {
     TPKPF_Buchung b = Buchung({1, 1}, Tag(2024, 5, 1));
-    b.Programm = "A;B";
+    b.Programm = "A\r\nB;C";
+    b.Vorfall = "=1+1";
     b.BenutzerName = "Zeile1\r\nZeile2";
-    b.Saetze = {{"S;1", "RW", "Preis; alt ; neu"}};
+    b.Terminal = "@SUM(A1)";
+    b.Version = "-7\x1b[2J";
+    b.Saetze = {{"S;1", "RW", "Preis; alt ; neu"}, {"+K", "x\ty", "=HYPERLINK(\"http://x\")"}};
     Schreiben({b});
     const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-1"});
-    const std::string bytes = site.readFile(datei);
-    EXPECT_NE(bytes.find("; A;B" + S(5) + "; "), std::string::npos);
-    EXPECT_NE(bytes.find("; Zeile1\r\nZeile2" + S(72 - 14) + "; "), std::string::npos);
-    EXPECT_NE(bytes.find("; S;1 ; RW   ; Preis; alt ; neu" + S(255 - 16) + "; \r\n"), std::string::npos);
+    const Lines lines = SplitLines(site.readFile(datei));
+    ASSERT_EQ(lines.size(), 4u);
+    for (const std::string& zeile : lines)
+        EXPECT_EQ(zeile.size(), 596u) << zeile;
+    EXPECT_NE(lines[1].find("; A  B;C  ; '=1+1  ; "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("; '@SUM(A1)" + S(17 - 9) + "; "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("; Zeile1  Zeile2" + S(72 - 14) + "; '-7 [2J" + S(13 - 7) + "; "),
+              std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[2].find("; S;1 ; RW   ; Preis; alt ; neu" + S(255 - 16) + "; "), std::string::npos);
+    EXPECT_NE(lines[3].find("; '+K ; x y  ; '=HYPERLINK(\"http://x\")" + S(255 - 23) + "; "),
+              std::string::npos)
+        << lines[3];
 }
 
 TEST_F(ExportTest, DamagedRecordLinesAreExportedAsDefekt) {
