@@ -4,6 +4,7 @@
 
 #include "host/messages.h"
 #include "host/program.h"
+#include "host/settings.h"
 
 #include <clocale>
 #include <iostream>
@@ -51,15 +52,20 @@ int main(int argc, char** argv) {
     }
     if (!action)
         return infemora::cli::ExitUsage;
-    // A settings file that cannot be read counts against a run on the folders and files it
-    // names: its result would be one of other folders than those meant. Ending the windows or
-    // setting the password needs none of them.
+    // A command on the folders and files of the settings does nothing when the settings file
+    // could not be read: its result would be one of other folders than those meant, the
+    // defaults'. Ending the windows or setting the password needs none of them.
     infemora::cli::RunMark mark = infemora::cli::MarkRun();
     const bool ohneOrdner = app.got_subcommand("terminate") || app.got_subcommand("passwort");
     try {
         infemora::Programm().Init("INFEMORA", 0, 0, true);
-        if (ohneOrdner)
+        if (ohneOrdner) {
             mark = infemora::cli::MarkRun();
+        } else if (!infemora::GetSettings().problems.empty()) {
+            std::cerr << "infemora-cli: Die Einstellungsdatei ist nicht lesbar; es wurde nichts ausgeführt."
+                      << std::endl;
+            return infemora::cli::FinishRun(mark, infemora::cli::ExitFailed);
+        }
         return infemora::cli::FinishRun(mark, action());
     } catch (...) {
         infemora::RegisterCurrentException("infemora-cli");
