@@ -70,22 +70,39 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
         lineOf.push_back(original);
         std::string_view line = trimBlanks(raw);
         const size_t sep = line.find_first_of("=:");
-        if (!line.empty() && line.front() == '[') {
-            const std::size_t ende = sectionNameEnd(line);
-            if (sectionNames && ende != std::string_view::npos) {
+        // What inih sees of the line: a byte order mark before the first line and every kind of
+        // white space at either end gone.
+        std::string_view kopf = line;
+        if (original == 1 && kopf.starts_with("\xEF\xBB\xBF"))
+            kopf.remove_prefix(3);
+        while (!kopf.empty() && std::isspace(static_cast<unsigned char>(kopf.front())))
+            kopf.remove_prefix(1);
+        while (!kopf.empty() && std::isspace(static_cast<unsigned char>(kopf.back())))
+            kopf.remove_suffix(1);
+        // Every line stays one line: inih would read the rest of a line longer than its buffer
+        // as a line of its own, and a section or key could appear in the middle of a text.
+        // Lines that carry nothing inih keeps go to it short.
+        if (!kopf.empty() && kopf.front() == '[') {
+            const std::size_t ende = sectionNameEnd(kopf);
+            if (ende == std::string_view::npos) {
+                out += '['; // no section: the error inih reports for the line
+            } else if (sectionNames) {
                 out += "[\x02" + std::to_string(sectionNames->size()) + "]";
-                sectionNames->emplace_back(line.substr(1, ende - 1));
+                sectionNames->emplace_back(kopf.substr(1, ende - 1));
             } else {
-                out.append(line);
+                // inih keeps 49 characters of a name.
+                out += '[';
+                out.append(kopf.substr(1, std::min<std::size_t>(ende - 1, 49)));
+                out += ']';
             }
             out += "\n";
             lineOf.push_back(original);
             out += kSectionMarker;
             out += '=';
         } else if (line.empty() || line.front() == ';' || line.front() == '#') {
-            // A comment holds nothing; inih would read the rest of a long one as a line of its own.
+            // A comment holds nothing.
         } else if (sep == std::string_view::npos) {
-            out.append(line);
+            out += '-'; // no key: the error inih reports for the line
         } else {
             out.append(line.substr(0, sep));
             out += "=\x01" + std::to_string(values.size());
