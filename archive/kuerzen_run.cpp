@@ -405,8 +405,11 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
     LogDocument text;
     const std::size_t registriertVorher = Info().registered().size();
     try {
-        in.infoStempelVorher = StempelVon(AlleInfoDateien(logDir));
-        in.infoDateien = AlleInfoDateien(logDir);
+        std::vector<std::string> uebersprungen;
+        in.infoDateien = AlleInfoDateien(logDir, &uebersprungen);
+        in.infoStempelVorher = StempelVon(in.infoDateien);
+        for (const auto& u : uebersprungen)
+            Info().RegisterWarning("TfrmParallel.AlleDateien1Click", u);
     } catch (...) {
         RegisterCurrentException("TfrmParallel.AlleDateien1Click");
         in.infoTextVollstaendig = false;

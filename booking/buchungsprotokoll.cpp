@@ -27,16 +27,17 @@ void PKPFSaetzeDurchgehen(std::string_view blob, const TPKPFSatzFunktion& satz) 
         static const std::vector<std::string_view> schluessel = {"Kennung", "WRDON", "Beschreibung"};
         direkt = !mitBom && TQVRMemIniFile::ReadSectionValuesDirect(bytes, schluessel, werte);
         if (!direkt) {
+            // Only text that cannot be read as text is damaged. Lines that are neither a section,
+            // a comment nor key=value hold no key and are passed over, as an INI reader does; text
+            // without any section holds no record line.
             if (!mitBom && bytes.find('\0') != std::string::npos)
                 throw EPkpfError("Die Satzdaten der Buchung sind kein Text.");
-            const TQVRMemIniFile ini =
-                mitBom ? TQVRMemIniFile(DecodeTextBytes(bytes)) : TQVRMemIniFile::FromText(bytes);
-            if (ini.parseError() > 0)
-                throw EPkpfError("Die Satzdaten der Buchung sind kein INI-Text.");
-            for (const std::string& abschnitt : ini.ReadSections())
-                saetze.push_back(TPKPF_Blob_Rec{ini.ReadString(abschnitt, "Kennung", ""),
-                                                ini.ReadString(abschnitt, "WRDON", ""),
-                                                ini.ReadString(abschnitt, "Beschreibung", "")});
+            const TQVRMemIniFile ini = TQVRMemIniFile::FromText(
+                mitBom ? JoinLinesCrLf(DecodeTextBytes(bytes)) : bytes, TIniAbschnitte::Einzeln);
+            for (std::size_t i = 0; i < ini.SectionCount(); ++i)
+                saetze.push_back(TPKPF_Blob_Rec{ini.ReadStringAt(i, "Kennung", ""),
+                                                ini.ReadStringAt(i, "WRDON", ""),
+                                                ini.ReadStringAt(i, "Beschreibung", "")});
         }
     } catch (...) {
         // A damaged booking is shown as such; it is no failure of the viewer.
@@ -218,6 +219,7 @@ void TBuchungsprotokoll::auswahlEinstellen(const TPKPFAuswahl& auswahl, Tpkpffil
 bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
                                                const std::function<void(Tpkpffile&)>& buchung,
                                                bool nurBuchungsNr) {
+    FAuswahlVollstaendig = false;
     try {
         if (!auswahlLesbar(auswahl))
             return false;
@@ -236,6 +238,7 @@ bool TBuchungsprotokoll::PKPFAuswahlDurchgehen(const TPKPFAuswahl& auswahl,
             buchung(*f);
             f->Get_next_extMode();
         }
+        FAuswahlVollstaendig = true;
     } catch (...) {
         RegisterCurrentException("TfrmParallel.PKPFAnzeigeAktualisieren");
         // A scan broken off must not keep the file's read open.
@@ -388,33 +391,36 @@ constexpr std::size_t kBuchungenJeLeseblock = 64;
 
 } // namespace
 
-void TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
+bool TBuchungsprotokoll::BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer) {
     try {
         Tpkpffile* f = BuchungLesen(nummer);
-        if (!f)
-            return;
+        if (!f) {
+            // Deleted since the list was loaded: the file holds every booking that is still there.
+            Info().RegisterWarning("BuchungLadenUndWegschreiben",
+                                   "Die Buchung " + qvr_TIntPair2String_Ext(nummer, "-", false) +
+                                       " ist nicht mehr in der Buchungsprotokoll-Datei.");
+            return true;
+        }
         if (zeilen.empty())
             UeberschriftWegschreiben(zeilen);
 
         // The line is formatted by the list's writers, beside the next key reads.
         TPKPFExportKopf kopf = exportKopf(*f);
 
-        // The record lines are unpacked by the list's writer; a blob that cannot even be read
-        // leaves the booking without record lines, as PKPFBlobAuslesen would.
+        // The record lines are unpacked by the list's writer. A blob that cannot even be read
+        // (the file locked by a writer, a damaged page) makes the export incomplete.
         std::string blob;
-        bool blobGelesen = false;
         try {
             f->BlobKopieren(blob);
-            blobGelesen = true;
         } catch (...) {
             RegisterCurrentException("PKPFBlobAuslesen");
+            return false;
         }
-        if (blobGelesen)
-            zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
-        else
-            zeilen.BuchungAnfuegen(std::move(kopf));
+        zeilen.BuchungAnfuegen(std::move(kopf), std::move(blob));
+        return true;
     } catch (...) {
         RegisterCurrentException("BuchungLadenUndWegschreiben");
+        return false;
     }
 }
 
@@ -455,7 +461,11 @@ std::string TBuchungsprotokoll::PKPFExportieren(const std::string& verzeichnis,
                     block.ende();
                 }
             }
-            BuchungLadenUndWegschreiben(zeilen, StringToIntPair(buchungsNrTexte[i], '-'));
+            // One booking that cannot be read makes the export incomplete: it stops there, and no
+            // file takes the export's name.
+            if (!BuchungLadenUndWegschreiben(zeilen, StringToIntPair(buchungsNrTexte[i], '-')))
+                throw EPkpfError("Der Export wurde abgebrochen: die Buchung " + buchungsNrTexte[i] +
+                                 " konnte nicht gelesen werden; es wurde keine Exportdatei geschrieben.");
         }
         block.ende();
         zeilen.Abschliessen();
@@ -474,6 +484,10 @@ std::string TBuchungsprotokoll::PKPFAuswahlExportieren(const std::string& verzei
         return *datei;
     std::vector<std::string> nummern;
     PKPFBuchungsNummern(auswahl, nummern);
+    // A scan that broke off (the file locked by a writer, a damaged page) has been registered;
+    // an export of the bookings read before it would pass for the whole selection.
+    if (!FAuswahlVollstaendig)
+        return {};
     return PKPFExportieren(verzeichnis, nummern);
 }
 

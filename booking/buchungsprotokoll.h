@@ -23,11 +23,15 @@ namespace infemora {
 
 // ---- record model ----
 
-// The record lines of the booking the file stands on. A blob that cannot be unpacked or is no
-// INI text gives the one line "defekt" without a message; a failure before (reading the blob)
-// is registered and leaves the list empty.
+// The record lines of the booking the file stands on: each section of the unpacked INI text, in
+// order, is one record line, sections of the same name each on its own. Lines that are neither
+// a section, a comment nor key=value are passed over; text without a section has no record
+// line. A blob that cannot be unpacked or is no text (it holds NUL bytes) gives the one line
+// "defekt" without a message; a failure before (reading the blob) is registered and leaves the
+// list empty.
 void PKPFBlobAuslesen(TPKPF_Blob_Arr& saetze, TVKT_DBFile& datei);
-// The record lines of a compressed blob; "defekt" when it cannot be unpacked or is no INI text.
+// The record lines of a compressed blob by the same rules; "defekt" when it cannot be unpacked or
+// is no text.
 // Touches nothing but its arguments, so the export can read blobs beside the key reads.
 void PKPFSaetzeAusBlob(TPKPF_Blob_Arr& saetze, std::string_view blob);
 // The same line by line: satz(kennung, wrdon, beschreibung) for each record line, the texts valid
@@ -114,6 +118,8 @@ public:
     TDateTime FPKPFDatumBis;
     TIntPair FPKPFBuchungsNrVon = CLeeresIntPair;
     TIntPair FPKPFBuchungsNrBis = CLeeresIntPair;
+    // The last scan of a selection read it to its end (no failure broke it off).
+    bool FAuswahlVollstaendig = false;
 
     // Makes sure the booking file exists and is open. It is opened once: after a failed open
     // the unopened object stays and later calls do not try again.
@@ -121,7 +127,8 @@ public:
 
     // Loads the bookings of the selection into zeilen in scan order. False (and zeilen and the
     // selection state untouched) when in mode Buchungsnummer the first part or the lower
-    // second part is 0. Otherwise true; zeilen holds the rows read before a failure, if any.
+    // second part is 0. Otherwise true; zeilen holds the rows read before a failure, if any,
+    // and FAuswahlVollstaendig tells whether the scan reached the selection's end.
     bool PKPFAnzeigeAktualisieren(const TPKPFAuswahl& auswahl, std::vector<TPKPFKopfZeile>& zeilen);
     // The same selection, only the numbers as the grid shows them: what an export without a grid
     // needs.
@@ -135,10 +142,12 @@ public:
     std::string NamenErmitteln(const std::string& verzeichnis);
     void UeberschriftWegschreiben(TPKPFExportZeilen& zeilen);
     // Adds the booking's line and its record lines (and the title line first, if zeilen is
-    // empty); adds nothing when the booking is not in the file.
-    void BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer);
+    // empty); adds nothing, with a warning, when the booking is no longer in the file. False
+    // (registered) when the booking or its blob could not be read.
+    bool BuchungLadenUndWegschreiben(TPKPFExportZeilen& zeilen, const TIntPair& nummer);
     // Writes the bookings whose number cells are given, in that order, to the export file in
-    // the directory and shows message 1001. Returns the file written, empty after a failure.
+    // the directory and shows message 1001. Returns the file written, empty after a failure:
+    // the file takes its name only when every booking was read.
     std::string PKPFExportieren(const std::string& verzeichnis,
                                 const std::vector<std::string>& buchungsNrTexte);
     // An export without a grid: the bookings of the selection in the order the grid lists them

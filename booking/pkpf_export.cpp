@@ -2,6 +2,8 @@
 
 #include "booking/buchungsprotokoll.h"
 
+#include <algorithm>
+
 namespace infemora {
 
 namespace {
@@ -38,6 +40,23 @@ constexpr ExportSpalte exportSpalten[PKPFExportFeldAnzahl] = {
 };
 
 } // namespace
+
+std::string_view PKPFExportText(std::string_view wert, std::string& puffer) {
+    const auto steuerzeichen = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F;
+    };
+    const bool formel =
+        !wert.empty() && (wert[0] == '=' || wert[0] == '+' || wert[0] == '-' || wert[0] == '@');
+    if (!formel && std::none_of(wert.begin(), wert.end(), steuerzeichen))
+        return wert;
+    puffer.clear();
+    if (formel)
+        puffer += '\'';
+    for (const char c : wert)
+        puffer += steuerzeichen(c) ? ' ' : c;
+    return puffer;
+}
 
 const TPKPFExportFelder& PKPFExportTitel() {
     static const TPKPFExportFelder titel = [] {
@@ -88,7 +107,9 @@ void PKPFExportSatzAnhaengen(std::string& ziel, std::string_view kennung, std::s
         return zeile;
     }();
     ziel += leererKopf;
-    const std::string_view werte[3] = {kennung, wrdon, beschreibung};
+    thread_local std::string puffer[3];
+    const std::string_view werte[3] = {PKPFExportText(kennung, puffer[0]), PKPFExportText(wrdon, puffer[1]),
+                                       PKPFExportText(beschreibung, puffer[2])};
     for (std::size_t i = 0; i < 3; ++i) {
         const std::size_t breite = exportSpalten[17 + i].breite;
         ziel += werte[i];
@@ -131,6 +152,11 @@ void PKPFExportKopfAnhaengen(std::string& ziel, const TPKPFExportKopf& kopf) {
     TPKPFExportWerte werte{};
     for (std::size_t i = 0; i < 17; ++i)
         werte[i] = texte[i];
+    // The texts the point-of-sale programs wrote; the rest is formatted here.
+    std::string puffer[5];
+    std::size_t p = 0;
+    for (const std::size_t i : {3u, 4u, 12u, 14u, 15u})
+        werte[i] = PKPFExportText(texte[i], puffer[p++]);
     PKPFExportZeileAnhaengen(ziel, werte);
 }
 

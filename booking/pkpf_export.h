@@ -23,6 +23,13 @@ using TPKPFExportFelder = std::array<std::string, PKPFExportFeldAnzahl>;
 using TPKPFExportWerte = std::array<std::string_view, PKPFExportFeldAnzahl>;
 // The 20 column titles of the export.
 const TPKPFExportFelder& PKPFExportTitel();
+// A text from the booking file as the export writes it: control characters (CR, LF, tab, ...)
+// as blanks, so that a line stays one line of its fixed width, and a text that begins with
+// "=", "+", "-" or "@" with an apostrophe before it, so that a spreadsheet opening the file
+// shows it as text instead of running it as a formula. The apostrophe takes one of the field's
+// padding blanks. Returns the text itself when nothing needs changing, else puts the changed
+// text into puffer and returns that.
+std::string_view PKPFExportText(std::string_view wert, std::string& puffer);
 // One export line: each field padded to its width (right-aligned fields on the left), then
 // "; ". Longer values are written whole; nothing is quoted or escaped.
 std::string PKPFExportZeile(const TPKPFExportFelder& felder);

@@ -151,6 +151,8 @@ void TVKT_DBFile::OpenNew(std::int16_t modus) {
     pfad_ = Pfad();
     if (!FileExists(pfad_))
         throw EPkpfError("Die Buchungsprotokoll-Datei \"" + pfad_ + "\" ist nicht vorhanden.");
+    // SQLite opens the name itself; a FIFO there would stop the viewer for good.
+    RefuseIrregularFile(pfad_);
     db_ = SqliteDb::Open(pfad_, true, false, busyMs_);
     try {
         SchemaPruefen(db_);

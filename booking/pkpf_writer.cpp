@@ -18,6 +18,7 @@ std::string PkpfBlobBytes(const TPKPF_Buchung& buchung) {
 }
 
 BookingWriter::BookingWriter(const std::string& path, int busyTimeoutMs) {
+    RefuseIrregularFile(path);
     created_ = !FileExists(path);
     db_ = SqliteDb::Open(path, false, created_, busyTimeoutMs);
     if (created_ || db_.pragmaInt("PRAGMA application_id") == 0) {

@@ -6,8 +6,6 @@
 #include "host/datetime.h"
 #include "host/messages.h"
 
-#include <algorithm>
-
 namespace infemora {
 
 namespace {
@@ -17,12 +15,6 @@ std::string Teil(const std::string& s, std::size_t start1, std::size_t anzahl) {
     if (start1 < 1 || start1 - 1 > s.size())
         return {};
     return s.substr(start1 - 1, anzahl);
-}
-
-std::size_t RegistrierteFehler(const std::string& kontext) {
-    const auto alle = Info().registered();
-    return static_cast<std::size_t>(std::count_if(
-        alle.begin(), alle.end(), [&](const RegisteredError& e) { return e.context == kontext; }));
 }
 
 } // namespace
@@ -66,16 +58,16 @@ void AutoExecute(InfoProtParser& parser, int VonTage, int BisTage, const std::st
         parser.edtDatumCSV_Von = DateToStr(datumVon);
         parser.edtDatumCSV_Bis = DateToStr(datumBis);
 
-        parser.Auswerten();
+        // A log folder that is missing, no folder or unreadable (an unmounted share) has been
+        // registered by the collection; a report of it would tell the service "no errors".
+        // Nothing goes out then, and nothing goes out without this period's report.
+        if (!parser.Auswerten())
+            return;
         parser.btnAnalyseClick();
-        const std::string berichtKontext = "TVKT_InfoProtParser.Fehler_Auswertung";
-        const std::size_t fehlerVorher = RegistrierteFehler(berichtKontext);
         std::string FileName;
         parser.Fehler_Auswertung(FileName);
-        // The report names its file before saving it; when the save failed, the file there is an
-        // older report, which must not go out as this period's.
-        if (RegistrierteFehler(berichtKontext) != fehlerVorher)
-            FileName.clear();
+        if (FileName.empty())
+            return;
 
         SendMail(UploadZielAusEinstellungen(), FileName, Kunde, datumVon, datumBis, Empf);
     } catch (...) {

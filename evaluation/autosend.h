@@ -28,7 +28,9 @@ std::string GrossbuchstabenAscii(std::string_view text);
 AutoSendParameter AutoSendParameterLesen(const std::vector<std::string>& argumente);
 
 // Evaluates the parser's directory from VonTage to BisTage days before now, writes the error
-// evaluation report and uploads it. The parser's directory is taken as it is.
+// evaluation report and uploads it. The parser's directory is taken as it is. Nothing is uploaded
+// when the collection failed (the folder missing or no folder: registered) or no report was
+// written.
 void AutoExecute(InfoProtParser& parser, int VonTage, int BisTage, const std::string& Kunde,
                  const std::string& Empf);
 

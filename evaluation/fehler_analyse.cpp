@@ -5,14 +5,16 @@
 #include "evaluation/text_compare.h"
 #include "host/datetime.h"
 #include "host/directories.h"
+#include "host/errors.h"
 #include "host/inifile.h"
 #include "host/messages.h"
 #include "host/program.h"
 
 #include <array>
-#include <filesystem>
+#include <cerrno>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 
 namespace infemora {
 
@@ -28,16 +30,19 @@ struct Regel {
 // The rules in the order of the file. A missing rule file means no rules; one that exists but
 // cannot be read is reported, and the typing goes on without rules so that every error still
 // gets its type.
-std::vector<Regel> RegelnLesen() {
+std::vector<Regel> RegelnLesen(bool& gelesen) {
     std::vector<Regel> regeln;
+    gelesen = true;
     std::string pfad;
     try {
         pfad = GetDirWwsByName(TQVRFolder::Einstellungen, "infopars.ini", false);
-        std::error_code ec;
-        if (!std::filesystem::exists(pfad, ec))
+        struct stat st {};
+        if (::lstat(pfad.c_str(), &st) != 0 && errno == ENOENT)
             return regeln;
         TQVRMemROIniFile ini(pfad);
-        for (const std::string& sektion : ini.ReadSections())
+        const std::vector<std::string> sektionen = ini.ReadSections();
+        regeln.reserve(sektionen.size());
+        for (const std::string& sektion : sektionen)
             regeln.push_back({sektion, ini.ReadString(sektion, "ZEILE", ""),
                               ini.ReadString(sektion, "ZUSATZTEXT", ""),
                               ini.ReadString(sektion, "CALLSTACK", ""), ini.ReadString(sektion, "TEXT", ""),
@@ -45,6 +50,7 @@ std::vector<Regel> RegelnLesen() {
     } catch (...) {
         RegisterCurrentException(kKlasse + "btnAnalyseClick");
         regeln.clear();
+        gelesen = false;
     }
     return regeln;
 }
@@ -132,11 +138,12 @@ void InfoProtParser::FehlerSuchen(const std::string& FehlerTyp, const std::strin
     }
 }
 
-void InfoProtParser::alleRegelnAnwenden() {
+bool InfoProtParser::alleRegelnAnwenden() {
     // What FehlerSuchen does rule by rule, in one pass over the errors: a large list is read
     // from memory once instead of once for every rule. The last rule that matches a record types
     // it, and each rule's count is reported in the order of the file, as rule by rule.
-    const std::vector<Regel> regeln = RegelnLesen();
+    bool gelesen = true;
+    const std::vector<Regel> regeln = RegelnLesen(gelesen);
     std::vector<std::optional<RegelMuster>> muster;
     for (const Regel& r : regeln) {
         try {
@@ -163,14 +170,17 @@ void InfoProtParser::alleRegelnAnwenden() {
                 Ausgabe("\"" + regeln[k].typ + "\": " + std::to_string(anzahl[k]));
     } catch (...) {
         RegisterCurrentException(kKlasse + "FehlerSuchen");
+        gelesen = false;
     }
+    return gelesen;
 }
 
-void InfoProtParser::btnAnalyseClick() {
+bool InfoProtParser::btnAnalyseClick() {
+    bool typisiert = false;
     try {
         Ausgabe("");
         Ausgabe("");
-        alleRegelnAnwenden();
+        typisiert = alleRegelnAnwenden();
 
         int ohne = 0;
         for (const TFehlerRec& rec : FFehlerList)
@@ -196,17 +206,24 @@ void InfoProtParser::btnAnalyseClick() {
                 rec.FehlerTyp = kOhneZuweisung;
     } catch (...) {
         RegisterCurrentException(kKlasse + "btnAnalyseClick");
+        typisiert = false;
     }
+    return typisiert;
 }
 
 bool InfoProtParser::btncsvExportzClick() {
     const std::string kontext = kKlasse + "btncsvExportzClick";
     int handle = -1;
-    if (!Programm().WorkStartTry(handle, kontext, 10))
+    if (!ArbeitBeginnen(handle, kontext, 10))
         return false;
     try {
-        Auswerten();
-        btnAnalyseClick();
+        // Only a complete run replaces the last CSV file: not after a refused period, a missing
+        // folder or a rule file that could not be read (every error would be untyped).
+        if (!Auswerten())
+            throw AktionAbgebrochen();
+        if (!btnAnalyseClick())
+            throw EFileError("Die Regeldatei infopars.ini konnte nicht gelesen werden; die CSV-Datei "
+                             "wurde nicht geschrieben.");
 
         const std::string pfad = GetDirWwsByName(TQVRFolder::StaTemp, "INFOPROT.CSV", true);
         // Written record by record: the collected errors can be large, a second copy of them
@@ -235,12 +252,15 @@ bool InfoProtParser::btncsvExportzClick() {
         }
         datei.Commit();
 
+        FErgebnis = TAuswertungsErgebnis::Fertig;
         Ausgabe("");
         Ausgabe("");
         Ausgabe("Der CSV-Export war erfolgreich.");
         Ausgabe("Die Datei liegt unter " + pfad);
+    } catch (const AktionAbgebrochen&) {
+        // Auswerten has said why.
     } catch (...) {
-        RegisterCurrentException(kontext);
+        NichtAusgefuehrt("btncsvExportzClick");
     }
     Programm().WorkDone(handle);
     return true;

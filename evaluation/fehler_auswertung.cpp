@@ -151,8 +151,12 @@ void InfoProtParser::Fehler_Auswertung(std::string& FileName) {
                 bericht.push_back(std::move(zeile));
         }
 
-        FileName = GetDirWwsByName(TQVRFolder::StaTemp, "INFOPROT_Fehlerauswertung.txt", true);
-        SaveLinesReplacing(FileName, bericht);
+        // Named only once it is written: the file under the name after a failed save is an
+        // older report, which must not pass for this period's.
+        const std::string pfad = GetDirWwsByName(TQVRFolder::StaTemp, "INFOPROT_Fehlerauswertung.txt", true);
+        SaveLinesReplacing(pfad, bericht);
+        FileName = pfad;
+        FErgebnis = TAuswertungsErgebnis::Fertig;
 
         Ausgabe("");
         Ausgabe("");
@@ -166,22 +170,25 @@ void InfoProtParser::Fehler_Auswertung(std::string& FileName) {
                 Ausgabe(datei);
         }
     } catch (...) {
-        RegisterCurrentException(kKlasse + "Fehler_Auswertung");
+        NichtAusgefuehrt("Fehler_Auswertung");
     }
 }
 
 bool InfoProtParser::btnFehler_AuswertungClick() {
     const std::string kontext = kKlasse + "btnFehler_AuswertungClick";
     int handle = -1;
-    if (!Programm().WorkStartTry(handle, kontext, 60))
+    if (!ArbeitBeginnen(handle, kontext, 60))
         return false;
     try {
-        Auswerten();
-        btnAnalyseClick();
-        std::string dateiName;
-        Fehler_Auswertung(dateiName);
+        // Only a complete collection replaces the last report. The report does not use the
+        // types, so a rule file that could not be read costs only the counts in the output.
+        if (Auswerten()) {
+            btnAnalyseClick();
+            std::string dateiName;
+            Fehler_Auswertung(dateiName);
+        }
     } catch (...) {
-        RegisterCurrentException(kontext);
+        NichtAusgefuehrt("btnFehler_AuswertungClick");
     }
     Programm().WorkDone(handle);
     return true;

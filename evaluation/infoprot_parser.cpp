@@ -5,14 +5,19 @@
 #include "evaluation/text_compare.h"
 #include "host/codec1252.h"
 #include "host/datetime.h"
+#include "host/dir_lock.h"
 #include "host/directories.h"
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/program.h"
+#include "host/progress.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <numeric>
+#include <sys/stat.h>
 
 namespace infemora {
 
@@ -71,7 +76,8 @@ void InfoProtParser::AusgabeLeeren() {
 
 void InfoProtParser::FormCreate() {
     try {
-        edtPfad = GetDirWwsByName(TQVRFolder::InfoProt, "", true);
+        // The folder as set, also when it is missing: the evaluation says so when it runs.
+        edtPfad = GetDirWwsByName(TQVRFolder::InfoProt, "", false);
     } catch (...) {
         RegisterCurrentException(kKlasse + "FormCreate");
     }
@@ -153,7 +159,8 @@ void InfoProtParser::Parse_InfoFile(const std::string& FileName) {
             }
             gelesen = true;
         } catch (...) {
-            // A file that cannot be read is listed, not reported.
+            // A file that cannot be read is listed in the output, and left out as a warning.
+            RegisterCurrentWarning(kKlasse + "Parse_InfoFile");
             Info().ResetErrorSpezNoWrite();
             FListeNichtGelesen.push_back(FileName);
         }
@@ -260,6 +267,14 @@ void InfoProtParser::Fehler_Hinzufuegen(TextBuffer& Lines, std::size_t& Index) {
 
         Kopfzeile_Zerlegen(rec);
         Klassifizieren(std::move(rec), hatNaechste, naechsteKopfzeile);
+    } catch (const EFileError&) {
+        Index = i > start ? i : weiter(start);
+        RegisterCurrentException(kKlasse + "Fehler_Hinzufuegen");
+    } catch (const EInfemora&) {
+        // An entry cut off at the end of the file or with a header that is no date: the rules
+        // leave it out and go on, the evaluation is still complete.
+        Index = i > start ? i : weiter(start);
+        RegisterCurrentWarning(kKlasse + "Fehler_Hinzufuegen");
     } catch (...) {
         Index = i > start ? i : weiter(start);
         RegisterCurrentException(kKlasse + "Fehler_Hinzufuegen");
@@ -446,12 +461,71 @@ int InfoProtParser::Fehler_Vergleichen(const TFehlerRec& a, const TFehlerRec& b)
     return r != 0 ? r : CompareTextAscii(a.Text, b.Text);
 }
 
-void InfoProtParser::Auswerten() {
+void InfoProtParser::VerzeichnisPruefen() const {
+    if (edtPfad.empty())
+        throw EFileError("Kein Infoprotverzeichnis angegeben");
+    struct stat st {};
+    if (::stat(edtPfad.c_str(), &st) != 0) {
+        const int err = errno;
+        throw EFileError("Das Infoprotverzeichnis " + edtPfad +
+                         (err == ENOENT ? std::string(" ist nicht vorhanden")
+                                        : std::string(" ist nicht erreichbar: ") + std::strerror(err)));
+    }
+    if (!S_ISDIR(st.st_mode))
+        throw EFileError("Das Infoprotverzeichnis " + edtPfad + " ist kein Verzeichnis, sondern " +
+                         FileKindText(st.st_mode));
+}
+
+void InfoProtParser::NichtAusgefuehrt(const std::string& routine) {
+    FErgebnis = TAuswertungsErgebnis::Fehlgeschlagen;
+    std::string grund = "Unbekannter Fehler";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        grund = e.what();
+    } catch (...) {
+    }
+    RegisterCurrentException(kKlasse + routine);
+    // The reason stands below the output, in the form paths have (UTF-8), so the whole line is.
+    Ausgabe("");
+    Ausgabe("Die Auswertung wurde nicht ausgef\xC3\xBChrt: " + grund);
+}
+
+bool InfoProtParser::ArbeitBeginnen(int& handle, const std::string& kontext, int sekunden) {
+    if (Programm().WorkStartTry(handle, kontext, sekunden))
+        return true;
+    FErgebnis = Programm().lastWorkRefusal() == QVRProgramm::WorkRefusal::Failed
+                    ? TAuswertungsErgebnis::Fehlgeschlagen
+                    : TAuswertungsErgebnis::Besetzt;
+    return false;
+}
+
+bool InfoProtParser::Auswerten() {
     try {
         if (!SinnvolleZeitspanne()) {
+            FErgebnis = TAuswertungsErgebnis::ZeitraumUngueltig;
             Info().ShowDlgMeldung(Programm().programId(), 1002);
-            return;
+            return false;
         }
+        // Checked before anything is reset: a folder that is missing (an unmounted share) or
+        // no folder must not read as a period without errors.
+        VerzeichnisPruefen();
+        // No merge or shorten may fold the folder while its files are read one after the other:
+        // entries would be missed or counted twice.
+        std::string warum;
+        bool besetzt = false;
+        const std::vector<DirLock> sperre =
+            LockFolders({edtPfad}, LockKind::Shared, LockWaitTime(), NullProgress(), warum, besetzt);
+        if (sperre.empty())
+            throw EInfemora(warum);
+        TDirExplorer suche(IncludeTrailingPathDelimiter(edtPfad), "*", TDirExplorer::NormalFiles);
+        // A FIFO or device in the folder is no log: left out, and said so.
+        suche.OnSkipped = [this](const std::string& name, const std::string& art) {
+            Info().RegisterWarning(kKlasse + "Auswerten", IncludeTrailingPathDelimiter(edtPfad) + name +
+                                                              " ist keine normale Datei, sondern " + art +
+                                                              "; sie wird nicht ausgewertet");
+        };
+        std::vector<TSearchRec> dateien = suche.List();
         AusgabeLeeren();
         FFehlerList.Clear();
         std::vector<std::uint64_t>().swap(FZeilenIndex);
@@ -463,9 +537,8 @@ void InfoProtParser::Auswerten() {
         FDoppeltError = 0;
         FMenuGeschlossen = 0;
 
-        TDirExplorer suche(IncludeTrailingPathDelimiter(edtPfad), "*", TDirExplorer::NormalFiles);
-        suche.OnFileFound = [this](const TSearchRec& rec, const std::string&) { Datei_Parsen(rec); };
-        suche.Execute();
+        for (const TSearchRec& rec : dateien)
+            Datei_Parsen(rec);
 
         // The sort moves the records away from the indices in the table; it is built again
         // when the next entry needs it.
@@ -483,9 +556,11 @@ void InfoProtParser::Auswerten() {
                 std::to_string(FResetError));
         Ausgabe("Doppelte Fehler: " + std::to_string(FDoppeltError));
         Ausgabe("Restliche Fehleranzahl: " + std::to_string(FFehlerList.Count()));
+        return true;
     } catch (...) {
         FZeilenIndexGueltig = false;
-        RegisterCurrentException(kKlasse + "Auswerten");
+        NichtAusgefuehrt("Auswerten");
+        return false;
     }
 }
 

@@ -24,6 +24,18 @@ namespace infemora {
 
 class TextBuffer;
 
+// Thrown inside an action when a step has already registered and shown why it stopped.
+struct AktionAbgebrochen {};
+
+// How the last action of an evaluation ended.
+enum class TAuswertungsErgebnis {
+    Keins,             // no action yet
+    Fertig,            // complete; its file was written
+    ZeitraumUngueltig, // the first day lies after the last: message 1002, nothing done
+    Fehlgeschlagen,    // a failure was registered; no file was replaced
+    Besetzt,           // the work section was refused: another evaluation runs
+};
+
 class InfoProtParser {
 public:
     InfoProtParser();
@@ -69,18 +81,24 @@ public:
     static void Kopfzeile_Zerlegen(TFehlerRec& rec);
 
     // --- collection ---
-    void Auswerten();
+    // True when every file of the directory was offered. False after message 1002 (the period
+    // is not valid) or when the directory is missing, no folder or cannot be read: then the
+    // reason is registered and shown, and the results of the last run stay.
+    bool Auswerten();
     // Sort order of FFehlerList: code, then text, both as CompareText.
     static int Fehler_Vergleichen(const TFehlerRec& a, const TFehlerRec& b);
 
     // --- typing and CSV export ---
     void FehlerSuchen(const std::string& FehlerTyp, const std::string& Zeile, const std::string& ZusatzInfo,
                       const std::string& CallStack, const std::string& Text, const std::string& Code);
-    void btnAnalyseClick();
-    // The button handlers return false when the host refused the work section (nothing ran).
+    // False when the rule file exists but could not be read: the errors are then untyped.
+    bool btnAnalyseClick();
+    // The button handlers return false when the host refused the work section (nothing ran);
+    // FErgebnis tells how the action ended.
     bool btncsvExportzClick();
 
     // --- error evaluation report ---
+    // FileName is the report written, empty when none was.
     void Fehler_Auswertung(std::string& FileName);
     bool btnFehler_AuswertungClick();
 
@@ -91,12 +109,22 @@ public:
     // CSV field as the export writes it.
     static std::string CsvFeld(std::string_view value);
 
+    TAuswertungsErgebnis FErgebnis = TAuswertungsErgebnis::Keins;
+
 private:
     void Ausgabe(const std::string& line);
     void AusgabeLeeren();
+    // EFileError saying what is wrong when edtPfad names no folder that can be evaluated.
+    void VerzeichnisPruefen() const;
+    // Registers the failure in flight under the routine and shows it below the output; the
+    // action counts as failed.
+    void NichtAusgefuehrt(const std::string& routine);
+    // Asks the host for the work section; false (and FErgebnis set) when it is refused.
+    bool ArbeitBeginnen(int& handle, const std::string& kontext, int sekunden);
     void FehlerListeSortieren();
-    // FehlerSuchen for every rule of the rule file, in one pass over the errors.
-    void alleRegelnAnwenden();
+    // FehlerSuchen for every rule of the rule file, in one pass over the errors; false when the
+    // rule file could not be read.
+    bool alleRegelnAnwenden();
     void Klassifizieren(TFehlerRec&& rec, bool hatNaechsteKopfzeile, std::string_view naechsteKopfzeile);
     bool IstDoppelt(const std::string& zeile);
     void ZeilenIndexEintragen(std::uint32_t hash, std::size_t index);

@@ -155,7 +155,8 @@ void TVKT_InfoProtParser::FormCreate() {
         const TDateTime jetzt = qvr_Now();
         SetAsDate(edtDatumCSV_Von, jetzt.addDays(-10));
         SetAsDate(edtDatumCSV_Bis, jetzt);
-        edtPfad->setText(QString::fromStdString(GetDirWwsByName(TQVRFolder::InfoProt, "", true)));
+        // The folder as set, also when it is missing: the evaluation says so when it runs.
+        edtPfad->setText(QString::fromStdString(GetDirWwsByName(TQVRFolder::InfoProt, "", false)));
     } catch (...) {
         RegisterCurrentException("TORVA_MainForm.FormCreate");
     }

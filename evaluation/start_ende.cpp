@@ -89,6 +89,14 @@ void ZeileZaehlen(Zaehlung& zaehlung, std::string_view zeile) {
 void InfoProtParser::Anzahl_Protokoll_Start_Ende() {
     const std::string kontext = kKlasse + "Anzahl_Protokoll_Start_Ende";
     try {
+        // The same checks as the collection's: a refused period or a folder that is missing
+        // replaces nothing.
+        if (!SinnvolleZeitspanne()) {
+            FErgebnis = TAuswertungsErgebnis::ZeitraumUngueltig;
+            Info().ShowDlgMeldung(Programm().programId(), 1002);
+            return;
+        }
+        VerzeichnisPruefen();
         const TDateTime erster = StrToDate(edtDatumCSV_Von).dateOnly();
         const TDateTime letzter = StrToDate(edtDatumCSV_Bis).dateOnly();
         Zaehlung zaehlung(erster, letzter);
@@ -107,8 +115,8 @@ void InfoProtParser::Anzahl_Protokoll_Start_Ende() {
                 }
             } catch (const EFileError&) {
                 // One log that vanished or cannot be read must not cost the report of all the
-                // others; the failure is reported and the rest of the file left out.
-                RegisterCurrentException(kontext);
+                // others; it is left out with a warning.
+                RegisterCurrentWarning(kontext);
             }
         }
 
@@ -131,25 +139,26 @@ void InfoProtParser::Anzahl_Protokoll_Start_Ende() {
         const std::string pfad =
             GetDirWwsByName(TQVRFolder::StaTemp, "INFOPROT_Differenz_Start_Ende.txt", true);
         SaveLinesReplacing(pfad, bericht);
+        FErgebnis = TAuswertungsErgebnis::Fertig;
 
         Ausgabe("");
         Ausgabe("");
         Ausgabe("Die Auswertung der Protokollstarts und Protokollenden war erfolgreich.");
         Ausgabe("Die Datei liegt unter " + pfad);
     } catch (...) {
-        RegisterCurrentException(kontext);
+        NichtAusgefuehrt("Anzahl_Protokoll_Start_Ende");
     }
 }
 
 bool InfoProtParser::btnStartEndeClick() {
     const std::string kontext = kKlasse + "btnStartEndeClick";
     int handle = -1;
-    if (!Programm().WorkStartTry(handle, kontext, 60))
+    if (!ArbeitBeginnen(handle, kontext, 60))
         return false;
     try {
         Anzahl_Protokoll_Start_Ende();
     } catch (...) {
-        RegisterCurrentException(kontext);
+        NichtAusgefuehrt("btnStartEndeClick");
     }
     Programm().WorkDone(handle);
     return true;

@@ -97,12 +97,12 @@ TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
 
 TextBuffer TextBuffer::Open(const std::string& path) {
     TextBuffer t;
-    t.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (t.fd_ < 0)
-        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
+    // Only a regular file under the name itself: a FIFO would block the evaluation, a device
+    // never end, and a link could carry a file from elsewhere into a report that is uploaded.
+    t.fd_ = OpenRegularFile(path, O_RDONLY, LinkPolicy::Refuse);
     struct stat st {};
-    if (::fstat(t.fd_, &st) != 0 || S_ISDIR(st.st_mode))
-        throw EFileError("Datei " + path + " kann nicht gelesen werden");
+    if (::fstat(t.fd_, &st) != 0)
+        throw EFileError("Datei " + path + " kann nicht gelesen werden: " + errnoText());
     t.path_ = path;
     t.eof_ = false;
     const auto groesse = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);

@@ -175,8 +175,11 @@ UploadErgebnis SendMail(const UploadZiel& ziel, const std::string& FileName, con
             // A customer's error report goes only to a server that proves who it is.
             Setzen(c, CURLOPT_SSL_VERIFYPEER, 1L, "Zertifikatsprüfung");
             Setzen(c, CURLOPT_SSL_VERIFYHOST, 2L, "Namensprüfung");
-            if (!ziel.caFile.empty())
+            if (!ziel.caFile.empty()) {
+                // curl reads the file by its name; a FIFO there would hold the unattended run.
+                RefuseIrregularFile(ziel.caFile);
                 Setzen(c, CURLOPT_CAINFO, ziel.caFile.c_str(), "CAFile");
+            }
             Setzen(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1), "HTTP-Version");
             Setzen(c, CURLOPT_USERAGENT, kUploadUserAgent, "User-Agent");
             Setzen(c, CURLOPT_HTTPHEADER, kopf.get(), "Kopfzeilen");

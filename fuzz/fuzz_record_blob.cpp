@@ -16,15 +16,13 @@ using namespace infemora;
 
 namespace {
 
+// Every section on its own, in order; lines the reader cannot use are passed over.
 TPKPF_Blob_Arr lesenWieDerVolleLeser(const std::string& text) {
-    const TQVRMemIniFile ini = TQVRMemIniFile::FromText(text);
-    if (ini.parseError() > 0)
-        return {TPKPF_Blob_Rec{"defekt", "", ""}};
+    const TQVRMemIniFile ini = TQVRMemIniFile::FromText(text, TIniAbschnitte::Einzeln);
     TPKPF_Blob_Arr saetze;
-    for (const std::string& abschnitt : ini.ReadSections())
-        saetze.push_back(TPKPF_Blob_Rec{ini.ReadString(abschnitt, "Kennung", ""),
-                                        ini.ReadString(abschnitt, "WRDON", ""),
-                                        ini.ReadString(abschnitt, "Beschreibung", "")});
+    for (std::size_t i = 0; i < ini.SectionCount(); ++i)
+        saetze.push_back(TPKPF_Blob_Rec{ini.ReadStringAt(i, "Kennung", ""), ini.ReadStringAt(i, "WRDON", ""),
+                                        ini.ReadStringAt(i, "Beschreibung", "")});
     return saetze;
 }
 

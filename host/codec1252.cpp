@@ -99,6 +99,46 @@ std::string Utf8ToWin1252(std::string_view s) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if ((c >> 5) == 6) {
+            len = 2, cp = c & 0x1F, min = 0x80;
+        } else if ((c >> 4) == 14) {
+            len = 3, cp = c & 0x0F, min = 0x800;
+        } else if ((c >> 3) == 30) {
+            len = 4, cp = c & 0x07, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string Utf8OrWin1252ToUtf8(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? std::string(bytes) : Win1252ToUtf8(bytes);
+}
+
 std::string Utf16ToWin1252(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -19,6 +19,14 @@ std::string Win1252ToUtf8(std::string_view bytes);
 std::string Utf8ToWin1252(std::string_view utf8);
 std::string Utf16ToWin1252(std::u16string_view text);
 
+// Well-formed UTF-8: no stray or missing continuation byte, no overlong form, no surrogate,
+// nothing above U+10FFFF. Pure ASCII is.
+bool IsValidUtf8(std::string_view bytes);
+// A text that may be either: a line the program writes in Windows-1252 may hold a path, which
+// this file system keeps in UTF-8. Valid UTF-8 is taken as it is, anything else as Windows-1252
+// (an umlaut in Windows-1252 is never valid UTF-8). The result is UTF-8.
+std::string Utf8OrWin1252ToUtf8(std::string_view bytes);
+
 // Upper case as the locale does it for Windows-1252 text (ä -> Ä, ß stays).
 char UpperChar1252(char c);
 std::string UpperCase1252(std::string_view text);

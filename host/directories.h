@@ -12,8 +12,10 @@ enum class TQVRFolder : int {
 };
 
 // The directory joined with FileName. An empty FileName gives the directory, a single
-// backslash (or slash) the directory with a trailing delimiter. With Create the directory is
-// made on demand; EFileError when it cannot be made or the name is unknown.
+// backslash (or slash) the directory with a trailing delimiter. With Create the directory must
+// be there: STATEMP, the program's own, is made on demand; INFOPROT and EINSTELLUNGEN are never
+// made, a missing one is reported. EFileError, saying what is wrong, when the directory is
+// missing, is no folder, cannot be made, or the name is unknown.
 std::string GetDirWwsByName(std::string_view dirName, std::string_view fileName, bool create = true);
 std::string GetDirWwsByName(TQVRFolder folder, std::string_view fileName, bool create = true);
 

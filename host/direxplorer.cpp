@@ -73,10 +73,8 @@ std::vector<TSearchRec> TDirExplorer::List() {
         r.hidden = name[0] == '.';
         if (!r.isDirectory && !S_ISREG(st.st_mode)) {
             // Links, devices, sockets and pipes are no files to read.
-            if (OnSkipped && (attributes_ & NormalFiles) && (!r.hidden || (attributes_ & Hidden)))
-                OnSkipped(name, IncludeTrailingPathDelimiter(dir),
-                          S_ISLNK(st.st_mode) ? "ist eine Verkn\xC3\xBCpfung"
-                                              : "ist keine gew\xC3\xB6hnliche Datei");
+            if (OnSkipped && !r.hidden)
+                OnSkipped(name, FileKindText(st.st_mode));
             continue;
         }
         if (r.isDirectory && !(attributes_ & Directories))

@@ -30,9 +30,9 @@ public:
     TDirExplorer(std::string startDir, std::string mask, int attributes = NormalFiles);
     // Called once per match with the search record and the directory with trailing delimiter.
     std::function<void(const TSearchRec&, const std::string& dir)> OnFileFound;
-    // Called for a match that is no plain file (a link, a pipe, a device), which the search passes
-    // over: the name, the directory with trailing delimiter and why, in German (UTF-8).
-    std::function<void(const std::string& name, const std::string& dir, const std::string& why)> OnSkipped;
+    // Called for a name that matches but is left out because it is no regular file and no
+    // folder (a link, a FIFO, a device, a socket): its name and what it is, in German.
+    std::function<void(const std::string& name, const std::string& kind)> OnSkipped;
     // Runs the search; EFileError when the directory cannot be read.
     void Execute();
     // The matches as a list, same order.

@@ -39,6 +39,67 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string FileKindText(unsigned mode) {
+    switch (mode & S_IFMT) {
+    case S_IFDIR:
+        return "ein Verzeichnis";
+    case S_IFIFO:
+        return "eine benannte Pipe (FIFO)";
+    case S_IFCHR:
+    case S_IFBLK:
+        return "ein Gerät";
+    case S_IFSOCK:
+        return "ein Socket";
+    case S_IFLNK:
+        return "ein symbolischer Verweis";
+    default:
+        return "eine Datei";
+    }
+}
+
+int OpenRegularFile(const std::string& path, int flags, LinkPolicy links, unsigned mode) {
+    if (path.empty())
+        throw EFileError("Kein Dateiname angegeben");
+    const int extra = O_NONBLOCK | O_CLOEXEC | (links == LinkPolicy::Refuse ? O_NOFOLLOW : 0);
+    const int fd = ::open(path.c_str(), flags | extra, static_cast<mode_t>(mode));
+    if (fd < 0) {
+        const int err = errno;
+        struct stat st {};
+        // O_NOFOLLOW fails with ELOOP on a link; say what it is rather than "too many levels".
+        if (err == ELOOP && links == LinkPolicy::Refuse && ::lstat(path.c_str(), &st) == 0 &&
+            S_ISLNK(st.st_mode))
+            throw EFileError(path + " ist ein symbolischer Verweis und wird nicht geöffnet");
+        // A FIFO without a reader refuses a write-only open with ENXIO: say what it is.
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            throw EFileError(path + " ist keine normale Datei, sondern " + FileKindText(st.st_mode) +
+                             "; sie wird nicht verwendet");
+        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + std::strerror(err));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw EFileError("Datei " + path + " kann nicht geprüft werden: " + std::strerror(err));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFileError(path + " ist keine normale Datei, sondern " + FileKindText(st.st_mode) +
+                         "; sie wird nicht verwendet");
+    }
+    // Reads and writes on the regular file wait as usual.
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+void RefuseIrregularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw EFileError(path + " ist keine normale Datei, sondern " + FileKindText(st.st_mode) +
+                         "; sie wird nicht verwendet");
+}
+
 std::int64_t FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)

@@ -11,6 +11,24 @@ bool FileExists(const std::string& path); // a plain file (or a link to one)
 // A plain file under this very name: no link, folder, FIFO or device.
 bool IsPlainFileNoFollow(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// What stands under a name, in words for a message: "ein Verzeichnis", "eine benannte Pipe
+// (FIFO)", "ein Gerät", "ein Socket", "ein symbolischer Verweis", "eine Datei".
+std::string FileKindText(unsigned mode);
+
+// How OpenRegularFile treats a link under the name.
+enum class LinkPolicy { Follow, Refuse };
+// Opens a file to read from or append to, and only a regular file: a FIFO would block the
+// opening or the reading until some writer comes, a device such as /dev/zero never ends. The
+// name is opened without waiting (O_NONBLOCK, cleared again on a regular file) and checked on
+// the open descriptor, so nothing can be swapped in between. flags are open's (O_RDONLY, or
+// O_WRONLY | O_APPEND | O_CREAT with mode); O_CLOEXEC is added. Returns the descriptor;
+// EFileError naming the file and what stands there instead, or why it cannot be opened.
+int OpenRegularFile(const std::string& path, int flags, LinkPolicy links = LinkPolicy::Follow,
+                    unsigned mode = 0666);
+// For a name that a library opens itself (SQLite, curl's CA file): EFileError when something
+// other than a regular file stands there (a link is followed). A missing name passes.
+void RefuseIrregularFile(const std::string& path);
 std::int64_t FileSize(const std::string& path); // -1 when missing
 
 // True while another process holds the file open or has a lock on it. This platform lets a

@@ -20,8 +20,9 @@ TQVRMemIniFile::TQVRMemIniFile(const Lines& lines) {
     parse(JoinLinesCrLf(lines));
 }
 
-TQVRMemIniFile TQVRMemIniFile::FromText(const std::string& text) {
+TQVRMemIniFile TQVRMemIniFile::FromText(const std::string& text, TIniAbschnitte abschnitte) {
     TQVRMemIniFile f;
+    f.abschnitte_ = abschnitte;
     f.parse(text);
     return f;
 }
@@ -43,9 +44,23 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
-// lineOf maps each line handed to inih (from 1) to the line of the original text.
-std::string protectValues(const std::string& text, std::vector<std::string>& values,
-                          std::vector<int>& lineOf) {
+// Where inih ends a section name: at the first ']', unless an inline comment (a ';' after a
+// blank) comes first; npos when the line is no section line for inih.
+std::size_t sectionNameEnd(std::string_view line) {
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        if (line[i] == ']')
+            return i;
+        if (line[i] == ';' && (line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return std::string_view::npos;
+    }
+    return std::string_view::npos;
+}
+
+// lineOf maps each line handed to inih (from 1) to the line of the original text. With
+// sectionNames, every section line inih would take is handed over as "[\x02n]", n counting
+// the sections, and its name is kept there: inih then keeps sections of the same name apart.
+std::string protectValues(const std::string& text, std::vector<std::string>& values, std::vector<int>& lineOf,
+                          std::vector<std::string>* sectionNames = nullptr) {
     std::string out;
     out.reserve(text.size());
     lineOf.assign(1, 0);
@@ -55,15 +70,39 @@ std::string protectValues(const std::string& text, std::vector<std::string>& val
         lineOf.push_back(original);
         std::string_view line = trimBlanks(raw);
         const size_t sep = line.find_first_of("=:");
-        if (!line.empty() && line.front() == '[') {
-            out.append(line);
+        // What inih sees of the line: a byte order mark before the first line and every kind of
+        // white space at either end gone.
+        std::string_view kopf = line;
+        if (original == 1 && kopf.starts_with("\xEF\xBB\xBF"))
+            kopf.remove_prefix(3);
+        while (!kopf.empty() && std::isspace(static_cast<unsigned char>(kopf.front())))
+            kopf.remove_prefix(1);
+        while (!kopf.empty() && std::isspace(static_cast<unsigned char>(kopf.back())))
+            kopf.remove_suffix(1);
+        // Every line stays one line: inih would read the rest of a line longer than its buffer
+        // as a line of its own, and a section or key could appear in the middle of a text.
+        // Lines that carry nothing inih keeps go to it short.
+        if (!kopf.empty() && kopf.front() == '[') {
+            const std::size_t ende = sectionNameEnd(kopf);
+            if (ende == std::string_view::npos) {
+                out += '['; // no section: the error inih reports for the line
+            } else if (sectionNames) {
+                out += "[\x02" + std::to_string(sectionNames->size()) + "]";
+                sectionNames->emplace_back(kopf.substr(1, ende - 1));
+            } else {
+                // inih keeps 49 characters of a name.
+                out += '[';
+                out.append(kopf.substr(1, std::min<std::size_t>(ende - 1, 49)));
+                out += ']';
+            }
             out += "\n";
             lineOf.push_back(original);
             out += kSectionMarker;
             out += '=';
-        } else if (line.empty() || line.front() == ';' || line.front() == '#' ||
-                   sep == std::string_view::npos) {
-            out.append(line);
+        } else if (line.empty() || line.front() == ';' || line.front() == '#') {
+            // A comment holds nothing.
+        } else if (sep == std::string_view::npos) {
+            out += '-'; // no key: the error inih reports for the line
         } else {
             out.append(line.substr(0, sep));
             out += "=\x01" + std::to_string(values.size());
@@ -197,6 +236,15 @@ bool scanSimple(std::string_view text, OnSection&& onSection, OnKey&& onKey) {
 
 // Names and keys are compared with ASCII letters folded, as in the C locale, whatever locale the
 // program runs in: the window and the command line must find the same sections.
+// The key of a name in the index: ASCII letters folded, everything else as it is.
+std::string foldedName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
@@ -211,27 +259,36 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
+TQVRMemIniFile::Section& TQVRMemIniFile::sectionNamed(std::string_view name) {
+    auto [it, neu] = index_.try_emplace(foldedName(name), sections_.size());
+    if (neu)
+        sections_.push_back(Section{std::string(name), {}});
+    return sections_[it->second];
+}
+
 bool TQVRMemIniFile::parseSimple(std::string_view text) {
     sections_.clear();
-    std::size_t current = std::string_view::npos;
+    index_.clear();
+    const bool einzeln = abschnitte_ == TIniAbschnitte::Einzeln;
+    Section* current = nullptr;
     const bool ok = scanSimple(
         text,
         [&](std::string_view name) {
-            current = std::string_view::npos;
-            for (std::size_t i = 0; i < sections_.size() && current == std::string_view::npos; ++i)
-                if (equalNoCase(sections_[i].name, name))
-                    current = i;
-            if (current == std::string_view::npos) {
+            if (einzeln) {
                 sections_.push_back(Section{std::string(name), {}});
-                current = sections_.size() - 1;
+                current = &sections_.back();
+            } else {
+                current = &sectionNamed(name);
             }
         },
         [&](std::string_view key, std::string_view value) {
-            if (current == std::string_view::npos) {
-                sections_.push_back(Section{std::string(), {}});
-                current = sections_.size() - 1;
+            if (!current) {
+                // Keys before the first section: the unnamed section, which belongs to no record.
+                if (einzeln)
+                    return;
+                current = &sectionNamed("");
             }
-            sections_[current].values.emplace_back(std::string(key), std::string(value));
+            current->values.emplace_back(std::string(key), std::string(value));
         });
     parseError_ = 0;
     return ok;
@@ -240,26 +297,18 @@ bool TQVRMemIniFile::parseSimple(std::string_view text) {
 bool TQVRMemIniFile::ReadSectionValuesDirect(std::string_view text, const std::vector<std::string_view>& keys,
                                              std::vector<std::string_view>& values) {
     values.clear();
-    // Sections in order of their first line, each with its keys' first values. A reader of
-    // thousands of small texts reuses the thread's lists.
-    thread_local std::vector<std::string_view> names;
+    // Sections in order, each on its own, with its keys' first values. A reader of thousands of
+    // small texts reuses the thread's list.
     thread_local std::vector<char> seen;
-    names.clear();
     seen.clear();
     std::size_t current = std::string_view::npos;
+    std::size_t anzahl = 0;
     const bool ok = scanSimple(
         text,
-        [&](std::string_view name) {
-            current = std::string_view::npos;
-            for (std::size_t i = 0; i < names.size() && current == std::string_view::npos; ++i)
-                if (equalNoCase(names[i], name))
-                    current = i;
-            if (current == std::string_view::npos) {
-                names.push_back(name);
-                values.resize(values.size() + keys.size());
-                seen.resize(seen.size() + keys.size(), 0);
-                current = names.size() - 1;
-            }
+        [&](std::string_view) {
+            values.resize(values.size() + keys.size());
+            seen.resize(seen.size() + keys.size(), 0);
+            current = anzahl++;
         },
         [&](std::string_view key, std::string_view value) {
             // Keys before the first section belong to the unnamed one, which is not listed.
@@ -285,23 +334,35 @@ void TQVRMemIniFile::parse(const std::string& text) {
 
 void TQVRMemIniFile::parseWithInih(const std::string& text) {
     sections_.clear();
+    index_.clear();
+    const bool einzeln = abschnitte_ == TIniAbschnitte::Einzeln;
     std::vector<std::string> values;
     std::vector<int> lineOf;
-    const std::string prepared = protectValues(text, values, lineOf);
+    std::vector<std::string> namen;
+    const std::string prepared = protectValues(text, values, lineOf, einzeln ? &namen : nullptr);
+    if (einzeln)
+        for (std::string& name : namen)
+            sections_.push_back(Section{std::move(name), {}});
     struct Context {
         TQVRMemIniFile* self;
         const std::vector<std::string>* values;
-    } ctx{this, &values};
+        bool einzeln;
+    } ctx{this, &values, einzeln};
     auto handler = [](void* user, const char* section, const char* name, const char* value) -> int {
         auto& c = *static_cast<Context*>(user);
-        const std::string sec = section ? section : "";
+        const std::string_view sec = section ? section : "";
         Section* target = nullptr;
-        for (auto& s : c.self->sections_)
-            if (equalNoCase(s.name, sec))
-                target = &s;
-        if (!target) {
-            c.self->sections_.push_back(Section{sec, {}});
-            target = &c.self->sections_.back();
+        if (!c.einzeln) {
+            target = &c.self->sectionNamed(sec);
+        } else {
+            // "\x02n", the n-th section of the text; keys before the first section belong to none.
+            std::size_t n = c.self->sections_.size();
+            if (sec.size() > 1 && sec[0] == '\x02' &&
+                std::from_chars(sec.data() + 1, sec.data() + sec.size(), n).ptr != sec.data() + sec.size())
+                n = c.self->sections_.size();
+            if (n >= c.self->sections_.size())
+                return 1;
+            target = &c.self->sections_[n];
         }
         if (!name || std::strcmp(name, kSectionMarker) == 0)
             return 1;
@@ -323,6 +384,10 @@ void TQVRMemIniFile::parseWithInih(const std::string& text) {
 }
 
 const TQVRMemIniFile::Section* TQVRMemIniFile::find(const std::string& section) const {
+    if (abschnitte_ == TIniAbschnitte::Zusammenfassen) {
+        const auto it = index_.find(foldedName(section));
+        return it == index_.end() ? nullptr : &sections_[it->second];
+    }
     for (const auto& s : sections_)
         if (equalNoCase(s.name, section))
             return &s;
@@ -331,10 +396,28 @@ const TQVRMemIniFile::Section* TQVRMemIniFile::find(const std::string& section) 
 
 std::vector<std::string> TQVRMemIniFile::ReadSections() const {
     std::vector<std::string> out;
+    out.reserve(sections_.size());
     for (const auto& s : sections_)
-        if (!s.name.empty())
+        if (!s.name.empty() || abschnitte_ == TIniAbschnitte::Einzeln)
             out.push_back(s.name);
     return out;
+}
+
+std::size_t TQVRMemIniFile::SectionCount() const {
+    return abschnitte_ == TIniAbschnitte::Einzeln ? sections_.size() : ReadSections().size();
+}
+
+std::string TQVRMemIniFile::ReadStringAt(std::size_t index, const std::string& key,
+                                         const std::string& def) const {
+    if (abschnitte_ == TIniAbschnitte::Zusammenfassen) {
+        const std::vector<std::string> namen = ReadSections();
+        return index < namen.size() ? ReadString(namen[index], key, def) : def;
+    }
+    if (index < sections_.size())
+        for (const auto& [k, v] : sections_[index].values)
+            if (equalNoCase(k, key))
+                return v;
+    return def;
 }
 
 std::vector<std::string> TQVRMemIniFile::ReadSection(const std::string& section) const {

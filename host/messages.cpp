@@ -2,6 +2,7 @@
 
 #include "host/datetime.h"
 #include "host/directories.h"
+#include "host/fileutil.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -15,24 +16,28 @@ QVRInfo& Info() {
     return info;
 }
 
-void QVRInfo::writeLog(const std::string& context, const std::string& message) {
-    std::string line = FormatDateTime("dd.MM.yyyy HH:mm:ss", qvr_Now()) + "\t" + context + "\t" + message;
+void QVRInfo::writeLog(const std::string& context, const std::string& message, bool warning) {
+    const std::string text = warning ? std::string(WarningMark) + ": " + message : message;
+    std::string line = FormatDateTime("dd.MM.yyyy HH:mm:ss", qvr_Now()) + "\t" + context + "\t" + text;
     for (char& c : line)
         if (c == '\r' || c == '\n')
             c = ' ';
     if (echo_)
-        std::cerr << "infemora: " << context << ": " << message << std::endl;
+        std::cerr << "infemora: " << (warning ? std::string(WarningMark) + ": " : std::string()) << context
+                  << ": " << message << std::endl;
     try {
         // A STATEMP that cannot be made only loses the log line; stderr still has it. The folder
-        // may be shared: a link planted under the log name must not redirect the write.
+        // may be shared: a link planted under the log name must not redirect the write, and a
+        // FIFO there must not stop the program.
         std::string path = GetDirWwsByName(TQVRFolder::StaTemp, "INFEMORA_Fehler.log", true);
-        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0) {
-            line += "\r\n";
-            ssize_t ignored = ::write(fd, line.data(), line.size());
-            (void)ignored;
-            ::close(fd);
-        }
+        int fd = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, LinkPolicy::Refuse);
+        line += "\r\n";
+        ssize_t ignored = ::write(fd, line.data(), line.size());
+        (void)ignored;
+        ::close(fd);
+    } catch (const std::exception& e) {
+        if (echo_)
+            std::cerr << "infemora: Fehlerprotokoll nicht geschrieben: " << e.what() << std::endl;
     } catch (...) {
     }
 }
@@ -41,12 +46,24 @@ void QVRInfo::RegisterMessage(const std::string& context, const std::string& mes
     NoticeSink sink;
     {
         std::lock_guard lock(mutex_);
-        registered_.push_back({context, message, flag});
+        registered_.push_back({context, message, flag, false});
         sink = noticeSink_;
     }
-    writeLog(context, message);
+    writeLog(context, message, false);
     if (sink && flag)
         sink(context, message);
+}
+
+void QVRInfo::RegisterWarning(const std::string& context, const std::string& message) {
+    NoticeSink sink;
+    {
+        std::lock_guard lock(mutex_);
+        warnings_.push_back({context, message, true, true});
+        sink = noticeSink_;
+    }
+    writeLog(context, message, true);
+    if (sink)
+        sink(context, std::string(WarningMark) + ": " + message);
 }
 
 void QVRInfo::RegisterException(const std::string& context, const std::exception& e, bool flag) {
@@ -67,6 +84,18 @@ void QVRInfo::RegisterException(const std::string& context, const std::exception
 
 void RegisterCurrentException(const std::string& context, bool flag) {
     Info().RegisterException(context, std::current_exception(), flag);
+}
+
+void RegisterCurrentWarning(const std::string& context) {
+    try {
+        if (std::exception_ptr e = std::current_exception())
+            std::rethrow_exception(e);
+        Info().RegisterWarning(context, "Unbekannter Fehler");
+    } catch (const std::exception& ex) {
+        Info().RegisterWarning(context, ex.what());
+    } catch (...) {
+        Info().RegisterWarning(context, "Unbekannter Fehler");
+    }
 }
 
 void QVRInfo::FehlerTerminate(const std::string& /*context*/) {
@@ -116,16 +145,34 @@ void QVRInfo::setMeldungSink(MeldungSink sink) {
     meldungSink_ = std::move(sink);
 }
 
-void QVRInfo::setEchoToStderr(bool on) { echo_ = on; }
+void QVRInfo::setEchoToStderr(bool on) {
+    echo_ = on;
+}
 
 std::vector<RegisteredError> QVRInfo::registered() const {
     std::lock_guard lock(mutex_);
     return registered_;
 }
 
+std::vector<RegisteredError> QVRInfo::warnings() const {
+    std::lock_guard lock(mutex_);
+    return warnings_;
+}
+
+std::size_t QVRInfo::failureCount() const {
+    std::lock_guard lock(mutex_);
+    return registered_.size();
+}
+
+std::size_t QVRInfo::warningCount() const {
+    std::lock_guard lock(mutex_);
+    return warnings_.size();
+}
+
 void QVRInfo::clearRegistered() {
     std::lock_guard lock(mutex_);
     registered_.clear();
+    warnings_.clear();
     meldungen_.clear();
 }
 

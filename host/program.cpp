@@ -1,6 +1,7 @@
 #include "host/program.h"
 
 #include "host/directories.h"
+#include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/settings.h"
 
@@ -25,6 +26,8 @@ void QVRProgramm::Init(const std::string& programId, int, int, bool) {
     const Settings& s = LoadSettings();
     for (const auto& problem : s.problems)
         Info().RegisterMessage("QVRProgramm.Init", problem);
+    for (const auto& warnung : s.warnings)
+        Info().RegisterWarning("QVRProgramm.Init", warnung);
 }
 
 void QVRProgramm::ShowException(const std::exception_ptr& e, bool flag) {
@@ -33,8 +36,10 @@ void QVRProgramm::ShowException(const std::exception_ptr& e, bool flag) {
 
 bool QVRProgramm::WorkStartTry(int& handle, const std::string& context, int seconds) {
     handle = -1;
+    lastRefusal_ = WorkRefusal::Busy;
     if (busy_)
         return false; // the one GUI thread is already inside a work section
+    lastRefusal_ = WorkRefusal::Failed;
     std::string path;
     try {
         path = GetDirWwsByName(TQVRFolder::StaTemp, programId_ + ".work.lock", true);
@@ -43,19 +48,15 @@ bool QVRProgramm::WorkStartTry(int& handle, const std::string& context, int seco
         return false;
     }
     // STATEMP may be shared with other users: a link put under the lock's name is not followed,
-    // lest opening it create or touch a file elsewhere.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
-        errno = EINVAL;
-    }
-    if (fd < 0) {
-        Info().RegisterMessage(context,
-                               "Sperrdatei " + path + " kann nicht geöffnet werden: " + std::strerror(errno));
+    // lest opening it create or touch a file elsewhere, and a FIFO there must not block.
+    int fd = -1;
+    try {
+        fd = OpenRegularFile(path, O_RDWR | O_CREAT, LinkPolicy::Refuse);
+    } catch (const std::exception& e) {
+        Info().RegisterMessage(context, std::string("Sperrdatei nicht verwendbar: ") + e.what());
         return false;
     }
+    lastRefusal_ = WorkRefusal::Busy;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -68,6 +69,7 @@ bool QVRProgramm::WorkStartTry(int& handle, const std::string& context, int seco
     }
     lockFd_ = fd;
     busy_ = true;
+    lastRefusal_ = WorkRefusal::None;
     handle = fd;
     return true;
 }

@@ -14,6 +14,10 @@ public:
     // every other process of the program; true when the work may begin. Handle is for WorkDone.
     bool WorkStartTry(int& handle, const std::string& context, int seconds);
     void WorkDone(int handle);
+    // Why the last WorkStartTry said no: Busy, another work held the section all the time;
+    // Failed, the lock could not be taken at all (STATEMP missing or broken; registered).
+    enum class WorkRefusal { None, Busy, Failed };
+    WorkRefusal lastWorkRefusal() const { return lastRefusal_; }
 
     int GetRId() const;
     const std::string& programId() const { return programId_; }
@@ -25,6 +29,7 @@ private:
     std::string programId_ = "INFEMORA";
     int lockFd_ = -1;
     bool busy_ = false;
+    WorkRefusal lastRefusal_ = WorkRefusal::None;
 };
 
 QVRProgramm& Programm();

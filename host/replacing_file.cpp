@@ -33,6 +33,19 @@ ReplacingFileWriter::ReplacingFileWriter(std::string path) : path_(std::move(pat
     buffer_.reserve(kBufferSize + 4096);
 }
 
+void ReplacingFileWriter::KeepModeAndOwner() {
+    struct stat st {};
+    if (fd_ < 0 || ::lstat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    // The owner first: changing it may clear set-id bits, which the mode then sets again. Only
+    // root may give a file away; anyone may keep a group they belong to.
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // The new file stays this user's own; the mode below still keeps others out as before.
+    }
+    if (::fchmod(fd_, st.st_mode & 07777) != 0)
+        throw EFileError("Rechte von " + path_ + " können nicht übernommen werden: " + errnoText());
+}
+
 ReplacingFileWriter::~ReplacingFileWriter() {
     discard();
 }

@@ -34,6 +34,11 @@ public:
             flushBuffer();
     }
 
+    // The new file gets the permissions and, as far as this user may give them, the owner and
+    // group of the file it replaces (a settings file of mode 640 stays 640), instead of the
+    // user's defaults. Nothing happens when there is no regular file under the name.
+    void KeepModeAndOwner();
+
     // Writes what is buffered, flushes to disk and renames over the target (the target then
     // unchanged on failure).
     void Commit();

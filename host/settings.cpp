@@ -1,14 +1,20 @@
 #include "host/settings.h"
 
+#include "host/codec1252.h"
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/inifile.h"
+#include "host/replacing_file.h"
 #include "host/textfile.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace infemora {
@@ -57,28 +63,60 @@ Settings DefaultSettings() {
     return s;
 }
 
+namespace {
+
+// The settings file's text as UTF-8, the form paths have here. A byte order mark says what the
+// file is; without one, text that is valid UTF-8 is taken as such and anything else as
+// Windows-1252, the code page such files are written in on the point-of-sale machines.
+std::string SettingsTextUtf8(const std::string& bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return bytes.substr(3);
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+        return Win1252ToUtf8(JoinLinesCrLf(DecodeTextBytes(bytes)));
+    return Utf8OrWin1252ToUtf8(bytes);
+}
+
+// A relative path in the settings file means a path beside it, wherever the program started.
+std::string besideSettings(const std::string& settingsFile, const std::string& value) {
+    if (value.empty() || value.front() == '/')
+        return value;
+    return ConcatPathNames(ExtractFileDir(ExpandFileName(settingsFile)), value);
+}
+
+} // namespace
+
 const Settings& LoadSettings() {
     Settings s = DefaultSettings();
     s.sourceFile = SettingsFilePath();
     const bool explicitFile = std::getenv("INFEMORA_CONFIG") && *std::getenv("INFEMORA_CONFIG");
-    if (FileExists(s.sourceFile)) {
+    struct stat st {};
+    const bool da = ::stat(s.sourceFile.c_str(), &st) == 0;
+    const int statFehler = da ? 0 : errno;
+    if (da && S_ISDIR(st.st_mode)) {
+        s.problems.push_back("Einstellungsdatei " + s.sourceFile +
+                             " ist ein Verzeichnis, keine Datei; es gelten die Vorgaben");
+    } else if (da) {
         try {
-            TQVRMemROIniFile ini(s.sourceFile);
+            // Regular files only: a FIFO would block the start, /dev/zero fill the memory.
+            const TQVRMemIniFile ini =
+                TQVRMemIniFile::FromText(SettingsTextUtf8(ReadFileBytes(s.sourceFile)));
             s.sourceExists = true;
             if (ini.parseError() > 0)
-                s.problems.push_back("Einstellungsdatei " + s.sourceFile + ": Zeile " +
-                                     std::to_string(ini.parseError()) + " ist fehlerhaft");
+                s.warnings.push_back("Einstellungsdatei " + s.sourceFile + ": Zeile " +
+                                     std::to_string(ini.parseError()) +
+                                     " ist fehlerhaft und wird übergangen");
+            auto pfad = [&](const std::string& v) { return besideSettings(s.sourceFile, expandHome(v)); };
             auto dir = [&](const char* key, std::string& target) {
                 std::string v = ini.ReadString("Verzeichnisse", key, "");
                 if (!v.empty())
-                    target = expandHome(v);
+                    target = pfad(v);
             };
             dir("INFOPROT", s.infoprot);
             dir("STATEMP", s.statemp);
             dir("EINSTELLUNGEN", s.einstellungen);
             std::string db = ini.ReadString("Buchungsprotokoll", "Datei", "");
             if (!db.empty())
-                s.buchungsDatei = expandHome(db);
+                s.buchungsDatei = pfad(db);
             std::string kd = ini.ReadString("Regional", "KurzesDatum", "");
             if (!kd.empty())
                 s.regional.shortDate = kd;
@@ -94,14 +132,18 @@ const Settings& LoadSettings() {
                 s.konstante2 = v;
             if (TryStrToInt(ini.ReadString("Upload", "Konstante3", ""), v))
                 s.konstante3 = v;
-            s.caFile = expandHome(ini.ReadString("Upload", "CAFile", ""));
+            s.caFile = pfad(ini.ReadString("Upload", "CAFile", ""));
             s.passwortHash = ini.ReadString("Passwort", "Hash", "");
         } catch (const std::exception& e) {
             s.problems.push_back("Einstellungsdatei " + s.sourceFile +
-                                 " kann nicht gelesen werden: " + e.what());
+                                 " kann nicht gelesen werden: " + e.what() + "; es gelten die Vorgaben");
         }
     } else if (explicitFile) {
-        s.problems.push_back("Einstellungsdatei " + s.sourceFile + " nicht gefunden; es gelten die Vorgaben");
+        s.problems.push_back("Einstellungsdatei " + s.sourceFile +
+                             (statFehler == ENOENT
+                                  ? std::string(" nicht gefunden")
+                                  : std::string(" nicht erreichbar: ") + std::strerror(statFehler)) +
+                             "; es gelten die Vorgaben");
     }
     std::lock_guard lock(g_mutex);
     g_settings = s;
@@ -125,10 +167,27 @@ void SetSettingsForTesting(const Settings& s) {
 }
 
 void WriteSettingsKey(const std::string& section, const std::string& key, const std::string& value) {
+    // A settings file that is a link (to a file kept elsewhere, shared by several sites) stays
+    // one: the file it leads to is replaced, in its own folder.
     std::string path = SettingsFilePath();
+    if (char* echt = ::realpath(path.c_str(), nullptr)) {
+        path = echt;
+        std::free(echt);
+    }
+    // The lines as they stand, bytes unchanged: the file may be UTF-8 or Windows-1252.
     Lines lines;
-    if (FileExists(path))
-        lines = LoadTextFile(path);
+    std::string bom;
+    if (FileExists(path)) {
+        std::string bytes = ReadFileBytes(path);
+        if (bytes.starts_with("\xEF\xBB\xBF")) {
+            bom = bytes.substr(0, 3);
+            bytes.erase(0, 3);
+        } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+            throw EFileError("Einstellungsdatei " + path +
+                             " ist in UTF-16 geschrieben und wird nicht geändert");
+        }
+        lines = SplitLines(bytes);
+    }
     // Keep every other line as it stands; replace or add only this key.
     int sectionStart = -1, sectionEnd = -1, keyLine = -1;
     auto lower = [](std::string s) {
@@ -172,7 +231,13 @@ void WriteSettingsKey(const std::string& section, const std::string& key, const 
     std::string dir = ExtractFileDir(path);
     if (!dir.empty() && !ForceDirectories(dir))
         throw EFileError("Verzeichnis " + dir + " kann nicht angelegt werden");
-    SaveLinesReplacing(path, lines);
+    ReplacingFileWriter datei(path);
+    // The hash is a secret of sorts: the file keeps who may read it.
+    datei.KeepModeAndOwner();
+    datei.Write(bom);
+    for (const std::string& line : lines)
+        datei.WriteLine(line);
+    datei.Commit();
 }
 
 std::string CurrentPasswordHash() {

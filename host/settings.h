@@ -23,6 +23,7 @@ struct Settings {
     std::string caFile;         // [Upload] CAFile
     std::string passwortHash;   // [Passwort] Hash
     std::vector<std::string> problems; // German texts on what could not be read
+    std::vector<std::string> warnings; // German texts on lines that were passed over
 };
 
 // Path of the settings file this process uses.

@@ -75,12 +75,11 @@ Lines SplitLines(std::string_view bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
+    // A FIFO or device under the name would block or never end (/dev/zero): regular files only.
+    Fd fd(OpenRegularFile(path, O_RDONLY));
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw EFileError("Datei " + path + " kann nicht gelesen werden");
+    if (::fstat(fd.get(), &st) != 0)
+        throw EFileError("Datei " + path + " kann nicht gelesen werden: " + errnoText());
     std::string data;
     data.reserve(static_cast<size_t>(st.st_size));
     char buf[1 << 16];
@@ -140,9 +139,7 @@ void SaveLinesReplacing(const std::string& path, const Lines& lines) {
 }
 
 void AppendLines(const std::string& path, const Lines& lines) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        throw EFileError("Datei " + path + " kann nicht geöffnet werden: " + errnoText());
+    Fd fd(OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT));
     writeAll(fd.get(), JoinLinesCrLf(lines), path);
     if (!SyncDescriptor(fd.get(), path))
         throw EFileError("Datei " + path + " kann nicht auf die Platte geschrieben werden: " + errnoText());

@@ -12,7 +12,8 @@ using Lines = std::vector<std::string>;
 // Splits bytes into lines at CR LF, LF or CR; a final line end makes no empty last line.
 Lines SplitLines(std::string_view bytes);
 
-// Whole file as bytes; EFileError when it cannot be read.
+// Whole file as bytes; EFileError when it cannot be read or is no regular file (a FIFO, a device,
+// a folder: refused without waiting).
 std::string ReadFileBytes(const std::string& path);
 
 // Loads a text file whole. A byte-order mark selects UTF-8 or UTF-16 (converted to

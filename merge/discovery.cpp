@@ -19,9 +19,9 @@ std::vector<std::string> AlleInfoDateien(const std::string& dir, std::vector<std
         found.push_back(directory + rec.name);
     };
     if (uebersprungen)
-        search.OnSkipped = [uebersprungen](const std::string& name, const std::string& directory,
-                                           const std::string& why) {
-            uebersprungen->push_back(directory + name + " " + why + " und wird nicht gelesen.");
+        search.OnSkipped = [uebersprungen, &dir](const std::string& name, const std::string& kind) {
+            uebersprungen->push_back(ConcatPathNames(dir.empty() ? GetCurrentDir() : dir, name) + " ist " +
+                                     kind + " und wird nicht gelesen.");
         };
     search.Execute();
     return found;

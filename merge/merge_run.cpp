@@ -78,7 +78,7 @@ bool DateienSortieren_CheckFilterZeile(std::optional<std::string_view> stampLine
         TDateTime stamp = ZeitstempelAusZeile(*stampLine);
         return von <= stamp && stamp <= bis;
     } catch (...) {
-        RegisterCurrentException("DateienSortieren_CheckFilter");
+        RegisterCurrentWarning("DateienSortieren_CheckFilter");
         return false;
     }
 }

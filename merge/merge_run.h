@@ -89,7 +89,8 @@ MergeRunResult DateienSortieren(const MergeRunInput& input, IProgress& progress)
 
 // The entry test of the date filter: true when the filter is off, when the entry has no "##"
 // line, or when the stamp of its first "##" line lies within [von, bis]. A stamp that cannot
-// be built is registered under "DateienSortieren_CheckFilter" and the entry fails.
+// be built is registered as a warning under "DateienSortieren_CheckFilter" and the entry fails:
+// the filter's rules leave it out, the merged text is still complete.
 bool DateienSortieren_CheckFilter(const std::vector<std::string>& lines, bool filterOn, TDateTime von,
                                   TDateTime bis);
 // The same for an entry whose first "##" line is already known (nullopt: none).

@@ -124,6 +124,8 @@ void TfrmParallel::DateienSortieren(bool AFilter) {
         input.FSelBis = FSelBis;
         memInfoWork->clear();
         MergeRunResult result = infemora::DateienSortieren(input, progress, *FInfoProtStream);
+        for (const auto& u : result.skipped)
+            Info().RegisterWarning("TfrmParallel.AlleDateien1Click", u);
         const std::vector<std::string> liste = DateilisteNachLauf(input.files, result);
         if (FAlleDateien && result.success) {
             // The search ran inside the merge: the list is what it found, as it stands now.

@@ -99,34 +99,36 @@ void checkSelection(Selection& sel) {
             throw CLI::ValidationError("--von und --bis gehören zusammen");
         dateText("--von", sel.von);
         dateText("--bis", sel.bis);
+        // The day must exist (no 31.02.26), and the period must not run backwards: both are
+        // wrong usage, found before the booking file is touched.
+        auto tag = [](const std::string& option, const std::string& text) {
+            try {
+                return PKPFDatumAusFeld(text);
+            } catch (const std::exception&) {
+                throw CLI::ValidationError(option + ": diesen Tag gibt es nicht: \"" + text + "\"");
+            }
+        };
+        if (tag("--von", sel.von) > tag("--bis", sel.bis))
+            throw CLI::ValidationError("Der Zeitraum ist nicht gültig: --von " + sel.von +
+                                       " liegt nach --bis " + sel.bis);
         a.modus = TPKPFAnzeigeModus::VonBis;
         a.von = sel.von;
         a.bis = sel.bis;
     }
 }
 
-// A cell as one line of output: tabs and line breaks inside a value would break the row.
+// A cell as one line of output: tabs and line breaks inside a value would break the row, and no
+// control character of a booking may reach the terminal raw. They are written as blanks, as the
+// export writes them.
 std::string cell(const std::string& win1252) {
-    std::string out;
-    for (char c : Win1252ToUtf8(win1252)) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
+    std::string text = win1252;
+    for (char& c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        // The five bytes Windows-1252 leaves empty decode to C1 control characters.
+        if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+            c = ' ';
     }
-    return out;
+    return Win1252ToUtf8(text);
 }
 
 std::size_t registeredCount() {
@@ -193,6 +195,8 @@ void addExport(CLI::App* bookings, Action& action) {
     cmd->add_option("--dir", *dir, "Verzeichnis der Exportdatei (muss vorhanden sein)")->required();
     addSelection(cmd, *sel);
     cmd->callback([&action, sel, dir] {
+        if (dir->empty())
+            throw CLI::ValidationError("--dir: ein leerer Verzeichnisname ist nicht erlaubt");
         checkSelection(*sel);
         action = [sel, dir] {
             const std::size_t before = registeredCount();

@@ -6,7 +6,6 @@
 #include "host/codec1252.h"
 #include "host/datetime.h"
 #include "host/messages.h"
-#include "host/settings.h"
 
 #include <cctype>
 #include <iostream>
@@ -18,6 +17,7 @@ namespace {
 
 struct EvaluateOptions {
     std::string dir;
+    bool dirGiven = false;
     std::string von;
     std::string bis;
     bool csv = false;
@@ -37,27 +37,22 @@ bool ParseTag(const std::string& text, TDateTime& out) {
 }
 
 int RunEvaluate(const EvaluateOptions& o) {
-    if (!o.csv && !o.report && !o.startEnde) {
-        std::cerr << "infemora-cli: Keine Auswertung gewählt: --csv, --report und/oder --start-end angeben.\n"
-                  << "Hilfe: infemora-cli evaluate --help" << std::endl;
-        return 2;
-    }
+    const std::string befehl = "evaluate";
+    if (!o.csv && !o.report && !o.startEnde)
+        return UsageError("Keine Auswertung gewählt: --csv, --report und/oder --start-end angeben.", befehl);
+    if (o.dirGiven && o.dir.empty())
+        return UsageError("--dir: ein leerer Verzeichnisname ist nicht erlaubt.", befehl);
     TDateTime von, bis;
-    if (!o.von.empty() && !ParseTag(o.von, von)) {
-        std::cerr << "infemora-cli: Ungültiges Datum für --von: " << o.von << " (erwartet TT.MM.JJJJ)"
-                  << std::endl;
-        return 2;
-    }
-    if (!o.bis.empty() && !ParseTag(o.bis, bis)) {
-        std::cerr << "infemora-cli: Ungültiges Datum für --bis: " << o.bis << " (erwartet TT.MM.JJJJ)"
-                  << std::endl;
-        return 2;
-    }
-    for (const std::string& problem : GetSettings().problems)
-        std::cerr << "infemora-cli: " << problem << std::endl;
+    if (!o.von.empty() && !ParseTag(o.von, von))
+        return UsageError("Ungültiges Datum für --von: " + o.von + " (erwartet TT.MM.JJJJ)", befehl);
+    if (!o.bis.empty() && !ParseTag(o.bis, bis))
+        return UsageError("Ungültiges Datum für --bis: " + o.bis + " (erwartet TT.MM.JJJJ)", befehl);
 
     InfoProtParser parser;
-    parser.OnAusgabeZeile = [](const std::string& zeile) { std::cout << Win1252ToUtf8(zeile) << std::endl; };
+    // The lines hold the program's Windows-1252 texts and paths as the file system has them.
+    parser.OnAusgabeZeile = [](const std::string& zeile) {
+        std::cout << Utf8OrWin1252ToUtf8(zeile) << std::endl;
+    };
     if (o.dir.empty()) {
         parser.FormCreate();
     } else {
@@ -69,25 +64,39 @@ int RunEvaluate(const EvaluateOptions& o) {
         parser.edtDatumCSV_Von = DateToStr(von);
     if (!o.bis.empty())
         parser.edtDatumCSV_Bis = DateToStr(bis);
+    // A period the window would refuse is wrong usage here, found before anything is done.
+    TDateTime ersterTag, letzterTag;
+    if (TryStrToDate(parser.edtDatumCSV_Von, ersterTag) && TryStrToDate(parser.edtDatumCSV_Bis, letzterTag) &&
+        ersterTag > letzterTag)
+        return UsageError("Der Zeitraum ist nicht gültig: --von " + parser.edtDatumCSV_Von +
+                              " liegt nach --bis " + parser.edtDatumCSV_Bis + ".",
+                          befehl);
 
-    const std::size_t fehlerVorher = Info().registered().size();
-    const int meldungenVorher = Info().meldungCount(1002);
-    bool zugelassen = true;
-    // Fixed order, whatever the order of the options.
+    // Fixed order, whatever the order of the options. Each action that did not finish counts.
+    bool vollstaendig = true;
+    bool besetzt = false;
+    bool zeitraum = false;
+    auto aktion = [&](bool (InfoProtParser::*knopf)()) {
+        parser.FErgebnis = TAuswertungsErgebnis::Keins;
+        (parser.*knopf)();
+        besetzt = besetzt || parser.FErgebnis == TAuswertungsErgebnis::Besetzt;
+        zeitraum = zeitraum || parser.FErgebnis == TAuswertungsErgebnis::ZeitraumUngueltig;
+        vollstaendig = vollstaendig && parser.FErgebnis == TAuswertungsErgebnis::Fertig;
+    };
     if (o.csv)
-        zugelassen = parser.btncsvExportzClick() && zugelassen;
+        aktion(&InfoProtParser::btncsvExportzClick);
     if (o.report)
-        zugelassen = parser.btnFehler_AuswertungClick() && zugelassen;
+        aktion(&InfoProtParser::btnFehler_AuswertungClick);
     if (o.startEnde)
-        zugelassen = parser.btnStartEndeClick() && zugelassen;
+        aktion(&InfoProtParser::btnStartEndeClick);
     std::cout.flush();
-    if (!zugelassen)
+    if (besetzt)
         std::cerr
             << "infemora-cli: Eine andere Auswertung läuft noch; nicht jede Auswertung wurde ausgeführt."
             << std::endl;
-    const bool ok = zugelassen && Info().registered().size() == fehlerVorher &&
-                    Info().meldungCount(1002) == meldungenVorher;
-    return ExitCodeAfterRun(ok);
+    if (zeitraum)
+        return ExitUsage;
+    return ExitCodeAfterRun(vollstaendig);
 }
 
 } // namespace
@@ -96,14 +105,18 @@ void AddEvaluateCommand(CLI::App& app, Action& action) {
     auto* cmd = app.add_subcommand("evaluate", "Infoprotokolle eines Verzeichnisses auswerten (CSV-Export, "
                                                "Fehler-Auswertung, Differenz Start - Ende) nach STATEMP");
     auto o = std::make_shared<EvaluateOptions>();
-    cmd->add_option("--dir", o->dir, "Infoprotverzeichnis (Vorgabe: das Verzeichnis der Infoprotokolle)");
+    auto* dir =
+        cmd->add_option("--dir", o->dir, "Infoprotverzeichnis (Vorgabe: das Verzeichnis der Infoprotokolle)");
     cmd->add_option("--von", o->von, "Erster Tag TT.MM.JJJJ (Vorgabe: vor 10 Tagen)");
     cmd->add_option("--bis", o->bis, "Letzter Tag TT.MM.JJJJ (Vorgabe: heute)");
     cmd->add_flag("--csv", o->csv, "CSV-Export nach INFOPROT.CSV");
     cmd->add_flag("--report", o->report, "Fehler-Auswertung nach INFOPROT_Fehlerauswertung.txt");
     cmd->add_flag("--start-end", o->startEnde,
                   "Differenz Start - Ende nach INFOPROT_Differenz_Start_Ende.txt");
-    cmd->callback([&action, o] { action = [o] { return RunEvaluate(*o); }; });
+    cmd->callback([&action, o, dir] {
+        o->dirGiven = dir->count() > 0;
+        action = [o] { return RunEvaluate(*o); };
+    });
 }
 
 } // namespace infemora::cli

@@ -256,7 +256,7 @@ int runMerge(const MergeOptions& o) {
     HinweiseAufStderr progress;
     MergeRunResult res = DateienSortieren(in, progress);
     for (const auto& u : res.skipped)
-        std::cerr << "infemora-cli: Warnung: " << u << std::endl;
+        Info().RegisterWarning("TfrmParallel.AlleDateien1Click", u);
     if (!res.success && res.lockBusy) {
         std::cerr << "infemora-cli: " << res.lockFailure << std::endl;
         return 1;

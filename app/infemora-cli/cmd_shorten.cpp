@@ -15,6 +15,7 @@
 
 #include <iostream>
 #include <memory>
+#include <string>
 
 namespace infemora::cli {
 
@@ -51,13 +52,20 @@ int runShorten(int days) {
 } // namespace
 
 void AddShortenCommand(CLI::App& app, Action& action) {
-    auto days = std::make_shared<int>(10);
+    auto days = std::make_shared<std::string>("10");
     auto* cmd = app.add_subcommand("shorten", "Protokolle in Archivdateien zusammenf\xC3\xBChren und auf die "
                                               "letzten Tage k\xC3\xBCrzen (wie infemora -A=N)");
     cmd->add_option("--days", *days, "Tage, die bleiben (Vorgabe 10; 0 gilt wie bei -A= als 2)");
     cmd->callback([&action, days] {
+        // Plain decimal digits only: CLI11 would also take "0x10" or an empty text.
+        const std::string& t = *days;
+        const std::size_t start = !t.empty() && t[0] == '-' ? 1 : 0;
+        if (t.size() <= start || t.size() > start + 6 ||
+            t.find_first_not_of("0123456789", start) != std::string::npos)
+            throw CLI::ValidationError("--days: eine ganze Zahl erwartet, nicht \"" + t + "\"");
         // As the start argument: 0 keeps two days, negatives are taken as they are.
-        int d = *days == 0 ? 2 : *days;
+        const int n = std::stoi(t);
+        int d = n == 0 ? 2 : n;
         action = [d] { return runShorten(d); };
     });
 }

@@ -75,7 +75,7 @@ int runTimeline(const TimelineOptions& o) {
     HinweiseAufStderr progress;
     const MergeRunResult res = DateienSortieren(in, progress);
     for (const auto& u : res.skipped)
-        std::cerr << "infemora-cli: Warnung: " << u << std::endl;
+        Info().RegisterWarning("TfrmParallel.AlleDateien1Click", u);
     if (!res.success) {
         if (res.lockBusy)
             std::cerr << "infemora-cli: " << res.lockFailure << std::endl;

@@ -1,10 +1,11 @@
 #pragma once
-// Each subsystem adds its subcommand here. A command returns the exit code: 0 ok, 1 failure;
-// usage errors are CLI11's (exit 2).
+// Each subsystem adds its subcommand here. A command's action returns its exit code by the one
+// rule of cmd_common.cpp; usage errors found while parsing are CLI11's (exit 2).
 #include "host/progress.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -38,7 +39,31 @@ private:
     std::string last_;
 };
 
-// The run failed when anything was registered with the message service during it.
+// The exit codes of every command:
+//   0  the result is complete by its rules; entries the rules skip are warnings (stderr, error
+//      log) and counted at the end
+//   1  the result is missing or incomplete: the command says so, or a failure was registered
+//      with the message service during the run
+//   2  wrong usage, found before anything was done
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUsage = 2;
+
+// What the message service held when a command's work began.
+struct RunMark {
+    std::size_t failures = 0;
+    std::size_t warnings = 0;
+};
+RunMark MarkRun();
+// Failures registered since the mark.
+bool FailedSince(const RunMark& mark);
+// The command's own verdict: 0 when it holds its result complete, else 1.
 int ExitCodeAfterRun(bool ok);
+// Applies the rule to the command's code: a failure registered since the mark turns 0 into 1.
+// Prints the count of warnings since the mark to stderr. Returns the process's exit code.
+int FinishRun(const RunMark& mark, int commandCode);
+
+// A usage error found by a command's own checks: printed with the hint to --help; returns 2.
+int UsageError(const std::string& message, const std::string& command);
 
 } // namespace infemora::cli

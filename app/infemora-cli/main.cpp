@@ -5,6 +5,7 @@
 #include "host/fileutil.h"
 #include "host/messages.h"
 #include "host/program.h"
+#include "host/settings.h"
 
 #include <clocale>
 #include <iostream>
@@ -51,13 +52,27 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::cerr << "infemora-cli: " << germanError(e) << "\n"
                   << "Hilfe: infemora-cli --help" << std::endl;
-        return 2;
+        return infemora::cli::ExitUsage;
     }
+    if (!action)
+        return infemora::cli::ExitUsage;
+    // A command on the folders and files of the settings does nothing when the settings file
+    // could not be read: its result would be one of other folders than those meant, the
+    // defaults'. Ending the windows or setting the password needs none of them.
+    infemora::cli::RunMark mark = infemora::cli::MarkRun();
+    const bool ohneOrdner = app.got_subcommand("terminate") || app.got_subcommand("passwort");
     try {
         infemora::Programm().Init("INFEMORA", 0, 0, true);
-        return action ? action() : 2;
+        if (ohneOrdner) {
+            mark = infemora::cli::MarkRun();
+        } else if (!infemora::GetSettings().problems.empty()) {
+            std::cerr << "infemora-cli: Die Einstellungsdatei ist nicht lesbar; es wurde nichts ausgeführt."
+                      << std::endl;
+            return infemora::cli::FinishRun(mark, infemora::cli::ExitFailed);
+        }
+        return infemora::cli::FinishRun(mark, action());
     } catch (...) {
         infemora::RegisterCurrentException("infemora-cli");
-        return 1;
+        return infemora::cli::FinishRun(mark, infemora::cli::ExitFailed);
     }
 }

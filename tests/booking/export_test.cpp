@@ -1,10 +1,12 @@
 // The fixed-width export: file name, lines, and what happens with bookings that are gone.
+#include "booking/sqlite_db.h"
 #include "booking_fixture.h"
 #include "host/fileutil.h"
 #include "host/replacing_file.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 using namespace infemora;
 using namespace infemora::booktest;
@@ -112,17 +114,31 @@ TEST_F(ExportTest, EmptyGridWritesAnEmptyFileAndStillReportsCompletion) {
     EXPECT_EQ(Info().meldungCount(1001), 1);
 }
 
-TEST_F(ExportTest, SemicolonsAndLineBreaksAreWrittenUnchanged) {
+// Semicolons stay as they are; line breaks and other control characters become blanks, so each
+// line keeps its fixed width; a text a spreadsheet would run as a formula gets an apostrophe.
+TEST_F(ExportTest, TextsKeepTheirSemicolonsButNoLineBreakAndNoFormula) {
     TPKPF_Buchung b = Buchung({1, 1}, Tag(2024, 5, 1));
-    b.Programm = "A;B";
+    b.Programm = "A\r\nB;C";
+    b.Vorfall = "=1+1";
     b.BenutzerName = "Zeile1\r\nZeile2";
-    b.Saetze = {{"S;1", "RW", "Preis; alt ; neu"}};
+    b.Terminal = "@SUM(A1)";
+    b.Version = "-7\x1b[2J";
+    b.Saetze = {{"S;1", "RW", "Preis; alt ; neu"}, {"+K", "x\ty", "=HYPERLINK(\"http://x\")"}};
     Schreiben({b});
     const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-1"});
-    const std::string bytes = site.readFile(datei);
-    EXPECT_NE(bytes.find("; A;B" + S(5) + "; "), std::string::npos);
-    EXPECT_NE(bytes.find("; Zeile1\r\nZeile2" + S(72 - 14) + "; "), std::string::npos);
-    EXPECT_NE(bytes.find("; S;1 ; RW   ; Preis; alt ; neu" + S(255 - 16) + "; \r\n"), std::string::npos);
+    const Lines lines = SplitLines(site.readFile(datei));
+    ASSERT_EQ(lines.size(), 4u);
+    for (const std::string& zeile : lines)
+        EXPECT_EQ(zeile.size(), 596u) << zeile;
+    EXPECT_NE(lines[1].find("; A  B;C  ; '=1+1  ; "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("; '@SUM(A1)" + S(17 - 9) + "; "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("; Zeile1  Zeile2" + S(72 - 14) + "; '-7 [2J" + S(13 - 7) + "; "),
+              std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[2].find("; S;1 ; RW   ; Preis; alt ; neu" + S(255 - 16) + "; "), std::string::npos);
+    EXPECT_NE(lines[3].find("; '+K ; x y  ; '=HYPERLINK(\"http://x\")" + S(255 - 23) + "; "),
+              std::string::npos)
+        << lines[3];
 }
 
 TEST_F(ExportTest, DamagedRecordLinesAreExportedAsDefekt) {
@@ -142,13 +158,65 @@ TEST_F(ExportTest, UnwritableTargetIsRegisteredAndNotReportedAsDone) {
     EXPECT_EQ(Info().meldungCount(1001), 0);
 }
 
-TEST_F(ExportTest, MissingBookingFileGivesTheRegisteredErrorsAndAnEmptyFile) {
-    const std::string datei = protokoll.PKPFExportieren(site.statemp(), {"1-1", "1-2"});
-    ASSERT_FALSE(datei.empty());
-    EXPECT_EQ(FileSize(datei), 0);
-    EXPECT_EQ(Kontexte(),
-              (std::vector<std::string>{"TfrmParallel.PKPFFile_CiN", "BuchungLadenUndWegschreiben",
-                                        "BuchungLadenUndWegschreiben"}));
+// An export is written only when every booking asked for was read: a booking file that is
+// missing, held by a writer or damaged leaves no file under the export's name and no message
+// of success, and the reason is registered.
+TEST_F(ExportTest, BookingsThatCannotBeReadLeaveNoExportFile) {
+    enum class Zustand { Fehlt, Gesperrt, Beschaedigt };
+    struct Fall {
+        const char* name;
+        Zustand zustand;
+        bool auswahl; // exported from the selection, as the command line does; else from the grid
+    } faelle[] = {
+        {"missing booking file", Zustand::Fehlt, false},
+        {"held by a writer, grid export", Zustand::Gesperrt, false},
+        {"held by a writer, selection export", Zustand::Gesperrt, true},
+        {"damaged in the middle, grid export", Zustand::Beschaedigt, false},
+        {"damaged in the middle, selection export", Zustand::Beschaedigt, true},
+    };
+    std::vector<TPKPF_Buchung> buchungen;
+    std::vector<std::string> nummern;
+    for (std::int32_t n = 1; n <= 400; ++n) {
+        buchungen.push_back(Buchung({1, n}, Tag(2024, 5, 1)));
+        nummern.push_back("1-" + std::to_string(n));
+    }
+    const std::string ziel = site.path("export");
+    for (const Fall& fall : faelle) {
+        std::filesystem::remove_all(ziel);
+        std::filesystem::create_directories(ziel);
+        for (const char* endung : {"", "-wal", "-shm"})
+            std::filesystem::remove(db() + endung);
+        Info().clearRegistered();
+        std::unique_ptr<SqliteDb> schreiber;
+        if (fall.zustand != Zustand::Fehlt)
+            Schreiben(buchungen);
+        if (fall.zustand == Zustand::Gesperrt) {
+            schreiber = std::make_unique<SqliteDb>(SqliteDb::Open(db(), false, false, 0));
+            schreiber->exec("BEGIN EXCLUSIVE");
+        }
+        if (fall.zustand == Zustand::Beschaedigt) {
+            // Garbage over the second half of the file: the first bookings read, the later not.
+            std::FILE* f = std::fopen(db().c_str(), "r+b");
+            ASSERT_NE(f, nullptr);
+            std::fseek(f, 0, SEEK_END);
+            const long ende = std::ftell(f);
+            std::fseek(f, ende / 2 / 4096 * 4096, SEEK_SET);
+            const std::string muell(static_cast<std::size_t>(ende - ende / 2 / 4096 * 4096), '\xAB');
+            std::fwrite(muell.data(), 1, muell.size(), f);
+            std::fclose(f);
+        }
+        TBuchungsprotokoll p;
+        p.SetBusyTimeout(100);
+        TPKPFAuswahl alle;
+        alle.letzteTage = "999";
+        const std::string datei =
+            fall.auswahl ? p.PKPFAuswahlExportieren(ziel, alle) : p.PKPFExportieren(ziel, nummern);
+        schreiber.reset();
+        EXPECT_EQ(datei, "") << fall.name;
+        EXPECT_TRUE(std::filesystem::is_empty(ziel)) << fall.name;
+        EXPECT_FALSE(Info().registered().empty()) << fall.name;
+        EXPECT_EQ(Info().meldungCount(1001), 0) << fall.name;
+    }
 }
 
 // Many bookings cross the read blocks and the hand-overs to the writer thread: order, record

@@ -164,14 +164,23 @@ TEST(Csv, ExportWritesEveryCollectedErrorInListOrder) {
     EXPECT_TRUE(RegistrierteKontexte().empty());
 }
 
-TEST(Csv, NoErrorsOrRefusedPeriodGiveTheColumnLineOnly) {
+TEST(Csv, NoErrorsGiveTheColumnLineOnlyARefusedPeriodNoFile) {
     testenv::TempSite site;
-    Parser parser(site, "02.03.2024", "01.03.2024");
+    Parser parser(site);
     ASSERT_TRUE(parser.p.btncsvExportzClick());
-    EXPECT_EQ(Info().meldungCount(1002), 1);
+    EXPECT_EQ(parser.p.FErgebnis, TAuswertungsErgebnis::Fertig);
     EXPECT_EQ(
         site.readFile(site.statemp() + "/INFOPROT.CSV"),
         "FEHLERTYP;FEHLERCODE;USER;PROGRAMM;DATUM;UHRZEIT;ERRORZEILE;ERRORTEXT;ZUSATZINFO;CALLSTACK\r\n");
+
+    // The last complete export stays, and nothing says it was made.
+    site.writeFile(site.statemp() + "/INFOPROT.CSV", "letzter Export");
+    Parser rueckwaerts(site, "02.03.2024", "01.03.2024");
+    ASSERT_TRUE(rueckwaerts.p.btncsvExportzClick());
+    EXPECT_EQ(rueckwaerts.p.FErgebnis, TAuswertungsErgebnis::ZeitraumUngueltig);
+    EXPECT_EQ(Info().meldungCount(1002), 1);
+    EXPECT_EQ(site.readFile(site.statemp() + "/INFOPROT.CSV"), "letzter Export");
+    EXPECT_TRUE(rueckwaerts.memo.empty());
 }
 
 TEST(Csv, FailedSaveLeavesNoTraceAndNoSuccessLines) {
@@ -182,8 +191,12 @@ TEST(Csv, FailedSaveLeavesNoTraceAndNoSuccessLines) {
     Parser parser(site);
     ASSERT_TRUE(parser.p.btncsvExportzClick());
     EXPECT_EQ(site.readFile(site.statemp() + "/INFOPROT.CSV/inhalt"), "bleibt");
-    ASSERT_FALSE(parser.memo.empty());
-    EXPECT_EQ(parser.memo.back(), "Ohne Zuweisung: 0");
+    // No success line; the reason below the output.
+    ASSERT_GE(parser.memo.size(), 3u);
+    EXPECT_EQ(parser.memo[parser.memo.size() - 3], "Ohne Zuweisung: 0");
+    EXPECT_EQ(parser.memo[parser.memo.size() - 2], "");
+    EXPECT_NE(parser.memo.back().find("ist keine Datei und kann nicht ersetzt werden"), std::string::npos);
+    EXPECT_EQ(parser.p.FErgebnis, TAuswertungsErgebnis::Fehlgeschlagen);
     EXPECT_EQ(RegistrierteKontexte(), std::vector<std::string>{"TVKT_InfoProtParser.btncsvExportzClick"});
     for (const auto& e : std::filesystem::directory_iterator(site.statemp()))
         EXPECT_EQ(e.path().filename().string().find(".INFOPROT.CSV"), std::string::npos) << e.path();

@@ -190,6 +190,38 @@ private slots:
         QVERIFY(FileExists(site.statemp() + "/INFOPROT.CSV"));
     }
 
+    // A folder that is not there or a period that runs backwards: the window says why, and the
+    // last CSV file stays as it was.
+    void failedEvaluationShowsTheReasonAndKeepsTheLastFile() {
+        testenv::TempSite site;
+        site.writeFile(site.statemp() + "/INFOPROT.CSV", "letzter Export");
+        TVKT_InfoProtParser f;
+        const std::string fehlt = site.path("nicht-eingehängt/infoprot");
+        f.edtPfad->setText(QString::fromStdString(fehlt));
+        QTest::mouseClick(f.btncsvExportz, Qt::LeftButton);
+        QStringList zeilen = MemoZeilen(f);
+        QCOMPARE(zeilen.last(), QString::fromStdString("Die Auswertung wurde nicht ausgeführt: Das "
+                                                       "Infoprotverzeichnis " +
+                                                       fehlt + " ist nicht vorhanden"));
+        QVERIFY(zeilen.filter("erfolgreich").isEmpty());
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices[0].startsWith("TVKT_InfoProtParser.Auswerten: "));
+        notices.clear();
+        QCOMPARE(QString::fromStdString(site.readFile(site.statemp() + "/INFOPROT.CSV")),
+                 QString("letzter Export"));
+        QVERIFY(!DirectoryExists(fehlt));
+
+        f.edtPfad->setText(QString::fromStdString(site.logDir()));
+        f.edtDatumCSV_Von->setDate(D(2026, 12, 9));
+        f.edtDatumCSV_Bis->setDate(D(2026, 12, 1));
+        QTest::mouseClick(f.btncsvExportz, Qt::LeftButton);
+        QCOMPARE(notices, QStringList{"1002"});
+        notices.clear();
+        QCOMPARE(MemoZeilen(f), zeilen);
+        QCOMPARE(QString::fromStdString(site.readFile(site.statemp() + "/INFOPROT.CSV")),
+                 QString("letzter Export"));
+    }
+
     void menuOpensTheWindowBehindThePassword() {
         testenv::WindowSite site;
         SetClockForTesting(EncodeDate(2026, 12, 11) + EncodeTime(8, 0, 0, 0));

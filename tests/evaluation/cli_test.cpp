@@ -134,13 +134,14 @@ TEST(EvaluateCli, UsageErrorsAndFailures) {
     Lauf unbekannt = Ausfuehren(site, "--csv --gibtsnicht");
     EXPECT_EQ(unbekannt.rc, 2);
 
-    // A period that ends before it starts: the message, and the export of an empty list.
+    // A period that ends before it starts is wrong usage: nothing is written.
     Lauf zeitraum = Ausfuehren(site, "--csv --von 12.03.2024 --bis 11.03.2024");
-    EXPECT_EQ(zeitraum.rc, 1);
+    EXPECT_EQ(zeitraum.rc, 2);
     EXPECT_NE(zeitraum.err.find("Zeitraum"), std::string::npos) << zeitraum.err;
-    EXPECT_TRUE(FileExists(site.statemp() + "/INFOPROT.CSV"));
+    EXPECT_FALSE(FileExists(site.statemp() + "/INFOPROT.CSV"));
 
     Lauf verzeichnis = Ausfuehren(site, "--csv --dir " + Quote(site.path("fehlt")));
     EXPECT_EQ(verzeichnis.rc, 1);
     EXPECT_NE(verzeichnis.err.find("TVKT_InfoProtParser.Auswerten"), std::string::npos) << verzeichnis.err;
+    EXPECT_FALSE(FileExists(site.statemp() + "/INFOPROT.CSV"));
 }

@@ -202,8 +202,11 @@ TEST(Sammellauf, MissingDirectoryIsReportedWithoutSummary) {
     testenv::TempSite site;
     Parser parser(site);
     parser.p.edtPfad = site.path("gibt-es-nicht");
-    parser.p.Auswerten();
-    EXPECT_TRUE(parser.memo.empty());
+    EXPECT_FALSE(parser.p.Auswerten());
+    // Only the reason, below what the output held: no summary of a folder that is not there.
+    EXPECT_EQ(parser.memo, (Lines{"", "Die Auswertung wurde nicht ausgeführt: Das "
+                                      "Infoprotverzeichnis " +
+                                          site.path("gibt-es-nicht") + " ist nicht vorhanden"}));
     EXPECT_EQ(RegistrierteKontexte(), std::vector<std::string>{"TVKT_InfoProtParser.Auswerten"});
 }
 

@@ -59,6 +59,13 @@ std::vector<std::string> RegistrierteKontexte() {
     return out;
 }
 
+std::vector<std::string> RegistrierteWarnungen() {
+    std::vector<std::string> out;
+    for (const auto& r : Info().warnings())
+        out.push_back(r.context);
+    return out;
+}
+
 std::vector<std::string> AlsUtf8(const Lines& lines) {
     std::vector<std::string> out;
     for (const auto& l : lines)

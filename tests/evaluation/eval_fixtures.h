@@ -41,6 +41,8 @@ struct Parser {
 
 // Contexts of the failures registered since the TempSite was made.
 std::vector<std::string> RegistrierteKontexte();
+// The contexts of the warnings registered so far.
+std::vector<std::string> RegistrierteWarnungen();
 
 // Text of memo lines as UTF-8, for comparing with literals that hold umlauts.
 std::vector<std::string> AlsUtf8(const Lines& lines);

@@ -403,6 +403,43 @@ TEST_F(AutoSendLauf, ReportThatCouldNotBeSavedIsNotSent) {
     notices_.clear();
 }
 
+// An unmounted share or a typo: a log folder that is missing or is a file gives no report and
+// no upload (a report of nothing would tell the service "no errors"), and is not made.
+TEST_F(AutoSendLauf, LogFolderMissingOrAFileUploadsNothing) {
+    struct Fall {
+        const char* name;
+        bool alsDatei;
+    } faelle[] = {{"missing", false}, {"a file", true}};
+    for (const Fall& f : faelle) {
+        TestHttpsServer server(zert().serverCert, zert().serverKey);
+        MitServer(server);
+        Settings s = GetSettings();
+        s.infoprot = site_.path(std::string("infoprot-") + (f.alsDatei ? "datei" : "fehlt"));
+        if (f.alsDatei)
+            site_.writeFile(s.infoprot, "kein Ordner");
+        SetSettingsForTesting(s);
+        site_.writeFile(site_.statemp() + "/INFOPROT_Fehlerauswertung.txt", "alter Bericht\r\n");
+        Info().clearRegistered();
+        InfoProtParser parser;
+        parser.FormCreate();
+        AutoExecute(parser, 7, 1, "ABC", "XYZ");
+
+        EXPECT_TRUE(server.anfragen().empty()) << f.name;
+        EXPECT_EQ(FileExists(s.infoprot), f.alsDatei) << f.name;
+        EXPECT_FALSE(DirectoryExists(s.infoprot)) << f.name << ": the log folder was made";
+        EXPECT_EQ(site_.readFile(site_.statemp() + "/INFOPROT_Fehlerauswertung.txt"), "alter Bericht\r\n");
+        const auto fehler = Info().registered();
+        ASSERT_EQ(fehler.size(), 1u) << f.name;
+        EXPECT_EQ(fehler[0].context, "TVKT_InfoProtParser.Auswerten") << f.name;
+        EXPECT_NE(fehler[0].message.find(s.infoprot), std::string::npos) << fehler[0].message;
+        const std::string log = site_.readFile(site_.statemp() + "/INFEMORA_Fehler.log");
+        EXPECT_NE(log.find("TVKT_InfoProtParser.Auswerten\tDas Infoprotverzeichnis " + s.infoprot),
+                  std::string::npos)
+            << log;
+        notices_.clear();
+    }
+}
+
 // The program as the scheduler starts it.
 TEST_F(AutoSendLauf, BuiltProgramUploadsAndEndsByItself) {
     SetClockForTesting(TDateTime()); // the program runs on the real clock

@@ -42,13 +42,25 @@ struct IniProbe : TQVRMemIniFile {
         IniProbe p;
         return p.parseSimple(text);
     }
-    static IniProbe read(const std::string& text, bool nurInih) {
+    static IniProbe read(const std::string& text, bool nurInih,
+                         TIniAbschnitte abschnitte = TIniAbschnitte::Zusammenfassen) {
         IniProbe p;
+        p.abschnitte(abschnitte);
         if (nurInih)
             p.parseWithInih(text);
         else
             p.parse(text);
         return p;
+    }
+    // What a reader of the sections one by one sees: each section's keys' values.
+    std::string dumpEinzeln() const {
+        std::string out;
+        for (std::size_t i = 0; i < SectionCount(); ++i) {
+            out += "[" + std::to_string(i) + "]\n";
+            for (const char* k : {"a", "B", "Kennung", "Satz", "WRDON", "x"})
+                out += std::string(k) + "=" + ReadStringAt(i, k, "<fehlt>") + "\n";
+        }
+        return out;
     }
     // Everything a reader can see: sections, key order and the value found for each key.
     std::string dump() const {
@@ -80,9 +92,10 @@ TEST(IniFile, OnlyAsciiLettersMatchWithoutRegardToCase) {
         EXPECT_EQ(ini.ReadString("Satz@", "K{", "-"), "6");
         EXPECT_EQ(ini.ReadString("Satz@", "k[", "-"), "-");
     }
+    // Read section by section, the last "[sATZ@]" is a section of its own.
     std::vector<std::string_view> werte;
     ASSERT_TRUE(TQVRMemIniFile::ReadSectionValuesDirect(text, {"A", "K{"}, werte));
-    EXPECT_EQ(werte, (std::vector<std::string_view>{"1", "6", "2", "", "3", "", "4", ""}));
+    EXPECT_EQ(werte, (std::vector<std::string_view>{"1", "", "2", "", "3", "", "4", "", "5", "6"}));
 }
 
 // The direct reader must see every text exactly as inih after the pre-pass does; texts are built
@@ -129,21 +142,25 @@ TEST(IniFile, DirectReaderAgreesWithInihOnEveryText) {
         const std::string inih = IniProbe::read(text, true).dump();
         ASSERT_EQ(schnell, inih) << "text: " << ::testing::PrintToString(text);
         direkt += IniProbe::direktLesbar(text);
-        // The one-pass reading of chosen keys must give what the sections give.
+        // The one-pass reading of chosen keys must give what inih gives section by section.
         const std::vector<std::string_view> schluessel = {"a", "kennung", "Satz"};
         if (std::vector<std::string_view> werte;
             TQVRMemIniFile::ReadSectionValuesDirect(text, schluessel, werte)) {
-            const IniProbe voll = IniProbe::read(text, true);
+            const IniProbe voll = IniProbe::read(text, true, TIniAbschnitte::Einzeln);
             std::vector<std::string_view> erwartet;
             std::vector<std::string> texte;
-            for (const std::string& abschnitt : voll.ReadSections())
+            for (std::size_t i = 0; i < voll.SectionCount(); ++i)
                 for (const std::string_view k : schluessel)
-                    texte.push_back(voll.ReadString(abschnitt, std::string(k), ""));
+                    texte.push_back(voll.ReadStringAt(i, std::string(k), ""));
             erwartet.assign(texte.begin(), texte.end());
             ASSERT_EQ(werte, erwartet) << "text: " << ::testing::PrintToString(text);
         } else {
             ASSERT_FALSE(IniProbe::direktLesbar(text));
         }
+        // Section by section, both readers agree too.
+        ASSERT_EQ(IniProbe::read(text, false, TIniAbschnitte::Einzeln).dumpEinzeln(),
+                  IniProbe::read(text, true, TIniAbschnitte::Einzeln).dumpEinzeln())
+            << "text: " << ::testing::PrintToString(text);
     }
     EXPECT_GT(direkt, 1000); // the cases must reach the direct reader, not only inih
     const std::string blob = "[Satz1]\r\nKennung=A1\r\nWRDON=RW\r\nBeschreibung=Preis; 3 St\xFC"

@@ -60,3 +60,31 @@ TEST(Messages, ACatalogueMessageCanNameTheFileItIsAbout) {
     Info().setMeldungSink(nullptr);
     EXPECT_EQ(shown, QVRInfo::MeldungText(1001) + "\nDatei: /x/PkpfFileExport_5.csv");
 }
+
+TEST(Messages, WarningsAreKeptApartFromFailuresAndMarkedInTheLog) {
+    testenv::TempSite site;
+    std::vector<std::string> notices;
+    Info().setNoticeSink(
+        [&](const std::string& ctx, const std::string& msg) { notices.push_back(ctx + ": " + msg); });
+    try {
+        throw std::runtime_error("Stempel 24:00:00");
+    } catch (...) {
+        RegisterCurrentWarning("DateienSortieren_CheckFilter");
+    }
+    Info().RegisterMessage("X", "kaputt");
+    Info().setNoticeSink(nullptr);
+    ASSERT_EQ(Info().warnings().size(), 1u);
+    EXPECT_EQ(Info().warnings()[0].message, "Stempel 24:00:00");
+    ASSERT_EQ(Info().registered().size(), 1u);
+    EXPECT_EQ(Info().registered()[0].context, "X");
+    EXPECT_EQ(Info().failureCount(), 1u);
+    EXPECT_EQ(Info().warningCount(), 1u);
+    EXPECT_EQ(notices, (std::vector<std::string>{"DateienSortieren_CheckFilter: WARNUNG: Stempel 24:00:00",
+                                                 "X: kaputt"}));
+    const std::string log = site.readFile(Info().errorLogPath());
+    EXPECT_NE(log.find("\tDateienSortieren_CheckFilter\tWARNUNG: Stempel 24:00:00\r\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\tX\tkaputt\r\n"), std::string::npos) << log;
+    Info().clearRegistered();
+    EXPECT_EQ(Info().warningCount(), 0u);
+}

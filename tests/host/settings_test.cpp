@@ -1,5 +1,7 @@
 // Where the settings and the data folders lie when the environment says little or nothing.
+#include "host/fileutil.h"
 #include "host/settings.h"
+#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <optional>
 #include <pwd.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,3 +111,98 @@ TEST(SettingsPassword, APasswordSetMeanwhileCountsAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+// A settings file of the given bytes, read as the program reads it at start.
+Settings Lesen(const testenv::TempSite& site, const std::string& name, const std::string& bytes) {
+    const std::string pfad = site.path(name);
+    site.writeFile(pfad, bytes);
+    EnvVar config("INFEMORA_CONFIG", pfad);
+    const Settings s = LoadSettings();
+    SetSettingsForTesting(site.settings());
+    return s;
+}
+
+} // namespace
+
+// Folders as a support person writes them, and the code pages such files come in.
+TEST(SettingsFile, FoldersAreReadWhereverTheProgramStartsAndInEitherCodePage) {
+    testenv::TempSite site;
+    ForceDirectories(site.path("konf"));
+    const std::string konf = site.path("konf");
+    struct Fall {
+        const char* name;
+        std::string bytes;
+        std::string infoprot, buchungen, caFile;
+    } faelle[] = {
+        {"relative paths lie beside the settings file",
+         "[Verzeichnisse]\r\nINFOPROT=infoprot\r\n[Buchungsprotokoll]\r\nDatei=../daten/b.db\r\n[Upload]\r\n"
+         "CAFile=ca/ca.pem\r\n",
+         konf + "/infoprot", konf + "/../daten/b.db", konf + "/ca/ca.pem"},
+        {"UTF-8", "[Verzeichnisse]\r\nINFOPROT=/srv/K\xC3\xA4sse\r\n", "/srv/K\xC3\xA4sse", "", ""},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF[Verzeichnisse]\r\nINFOPROT=/srv/K\xC3\xA4sse\r\n",
+         "/srv/K\xC3\xA4sse", "", ""},
+        {"Windows-1252", "[Verzeichnisse]\r\nINFOPROT=/srv/K\xE4sse\r\n", "/srv/K\xC3\xA4sse", "", ""},
+    };
+    const std::string vorher = GetCurrentDir();
+    ASSERT_TRUE(SetCurrentDir("/"));
+    for (const Fall& f : faelle) {
+        const Settings s = Lesen(site, "konf/infemora.ini", f.bytes);
+        EXPECT_TRUE(s.problems.empty()) << f.name << ": " << s.problems.front();
+        EXPECT_EQ(s.infoprot, f.infoprot) << f.name;
+        if (!f.buchungen.empty()) {
+            EXPECT_EQ(s.buchungsDatei, f.buchungen) << f.name;
+        }
+        EXPECT_EQ(s.caFile, f.caFile) << f.name;
+    }
+    SetCurrentDir(vorher);
+}
+
+TEST(SettingsFile, WhatIsWrongWithTheSettingsPathIsSaid) {
+    testenv::TempSite site;
+    ForceDirectories(site.path("ordner.ini"));
+    {
+        EnvVar config("INFEMORA_CONFIG", site.path("ordner.ini"));
+        const Settings s = LoadSettings();
+        ASSERT_EQ(s.problems.size(), 1u);
+        EXPECT_NE(s.problems[0].find("ist ein Verzeichnis, keine Datei"), std::string::npos) << s.problems[0];
+    }
+    {
+        EnvVar config("INFEMORA_CONFIG", site.path("fehlt.ini"));
+        const Settings s = LoadSettings();
+        ASSERT_EQ(s.problems.size(), 1u);
+        EXPECT_NE(s.problems[0].find("nicht gefunden"), std::string::npos) << s.problems[0];
+    }
+    // A line that is no key, section or comment is passed over with a warning; the rest counts.
+    const Settings s = Lesen(site, "zeile.ini", "[Programm]\r\nkeine Zuweisung\r\nRId=7\r\n");
+    EXPECT_TRUE(s.problems.empty());
+    ASSERT_EQ(s.warnings.size(), 1u);
+    EXPECT_NE(s.warnings[0].find("Zeile 2"), std::string::npos) << s.warnings[0];
+    EXPECT_EQ(s.rid, 7);
+    SetSettingsForTesting(site.settings());
+}
+
+// The password is written into the file as it stands: its permissions stay, a link stays a link
+// and the file it leads to is written, its other lines and their bytes stay.
+TEST(SettingsFile, AKeyWrittenKeepsTheFileItsModeAndItsLink) {
+    testenv::TempSite site;
+    ForceDirectories(site.path("geteilt"));
+    const std::string echt = site.path("geteilt/infemora.ini");
+    site.writeFile(echt, "[Verzeichnisse]\r\nINFOPROT=/srv/K\xE4sse\r\n");
+    ASSERT_EQ(::chmod(echt.c_str(), 0640), 0);
+    const std::string verweis = site.path("infemora.ini");
+    ASSERT_EQ(::symlink(echt.c_str(), verweis.c_str()), 0);
+    {
+        EnvVar config("INFEMORA_CONFIG", verweis);
+        WriteSettingsKey("Passwort", "Hash", "pbkdf2-x");
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(verweis.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(echt.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, ::getuid());
+    EXPECT_EQ(site.readFile(echt),
+              "[Verzeichnisse]\r\nINFOPROT=/srv/K\xE4sse\r\n\r\n[Passwort]\r\nHash=pbkdf2-x\r\n");
+}

@@ -180,8 +180,10 @@ TEST(Processes, MissingSettingsFileFallsBackWithoutWritingElsewhere) {
     EXPECT_TRUE(stillRunning(pid));
     EXPECT_EQ(runCli({"terminate"}), 0);
     EXPECT_EQ(waitFor(pid, 10s), 0);
-    // The defaults lie under the data folder of the user, and only there anything was made.
-    EXPECT_TRUE(DirectoryExists(home + "/.local/share/infemora/infoprot"));
+    // The defaults lie under the data folder of the user, and only there anything was made: the
+    // program's own STATEMP, never a log folder, which is reported when missing.
+    EXPECT_FALSE(DirectoryExists(home + "/.local/share/infemora/infoprot"));
+    EXPECT_TRUE(DirectoryExists(home + "/.local/share/infemora/statemp"));
     EXPECT_FALSE(FileExists(site.path("gibt-es-nicht.ini")));
     std::string log = site.readFile(home + "/.local/share/infemora/statemp/INFEMORA_Fehler.log");
     EXPECT_NE(log.find("gibt-es-nicht.ini"), std::string::npos);
