@@ -124,8 +124,8 @@ void WriteTransferLog(const std::string& path, const GenParams& p, TDateTime fir
                 line(started);
                 t += w.uniform(5, 90);
             }
-            line(" " + std::to_string(w.uniform(1, 40)) + " Dateien, " + std::to_string(w.uniform(10, 9000)) +
-                 sent);
+            line(std::string(" ").append(std::to_string(w.uniform(1, 40))) + " Dateien, " +
+                 std::to_string(w.uniform(10, 9000)) + sent);
         }
     }
     WriteLines(path, lines);

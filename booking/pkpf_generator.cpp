@@ -61,7 +61,7 @@ std::vector<TPKPF_Buchung> PkpfBuchungenErzeugen(const PkpfGeneratorOptionen& o)
         std::int32_t laenge = 0;
         for (std::size_t s = 0; s < o.saetzeJeBuchung; ++s) {
             TPKPF_Blob_Rec rec;
-            rec.Kennung = "S" + std::to_string(100 + s);
+            rec.Kennung = std::string("S").append(std::to_string(100 + s));
             rec.WRDON = arten[zahl(5)];
             rec.Beschreibung = std::string(texte[zahl(6)]) + " " + std::to_string(zahl(100000));
             laenge +=

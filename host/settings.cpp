@@ -202,7 +202,8 @@ void WriteSettingsKey(const std::string& section, const std::string& key, const 
         if (!t.empty() && t[0] == '[') {
             if (sectionStart >= 0 && sectionEnd < 0)
                 sectionEnd = i;
-            if (lower(t).rfind("[" + lower(section) + "]", 0) == 0)
+            const std::string kopf = std::string("[").append(lower(section)).append("]");
+            if (lower(t).rfind(kopf, 0) == 0)
                 sectionStart = i, sectionEnd = -1;
         } else if (sectionStart >= 0 && sectionEnd < 0) {
             auto eq = t.find('=');
