@@ -305,11 +305,17 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             InfoAufteilen(arbeit, in.stichtag, infoAlt, infoNeu, progress);
         }
 
-        Seitentext transfer = SeitenprotokollLesen(logDir + std::string(TransferLogName));
+        // The programs that write the two logs do not agree on the letter case of their names.
+        auto liveName = [&](std::string_view name) {
+            const std::string found = FindFileIgnoringCase(logDir, std::string(name));
+            return found.empty() ? logDir + std::string(name) : found;
+        };
+        const std::string transferLive = liveName(TransferLogName), menuLive = liveName(MenuLogName);
+        Seitentext transfer = SeitenprotokollLesen(transferLive);
         ZeilenAufteilen(
             transfer.zeilen, [&](std::string_view l) { return CheckTransferDatum(l, in.stichtag); }, tranAlt,
             tranNeu, progress);
-        Seitentext menu = SeitenprotokollLesen(logDir + std::string(MenuLogName));
+        Seitentext menu = SeitenprotokollLesen(menuLive);
         ZeilenAufteilen(
             menu.zeilen, [&](std::string_view l) { return CheckMenuDatum(l, in.stichtag); }, menuAlt, menuNeu,
             progress);
@@ -359,9 +365,8 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         if (infoNeuDa && infemoraEinsetzen(logDir + res.infoNeu, infemora))
             res.umbenannt.push_back(infemora);
 
-        auto seitenprotokoll = [&](std::string_view name, const Seitentext& t, const std::string& neu,
+        auto seitenprotokoll = [&](const std::string& live, const Seitentext& t, const std::string& neu,
                                    bool neuDa) {
-            const std::string live = logDir + std::string(name);
             if (!t.stempel) {
                 if (!t.hinweis.empty())
                     res.behalten.push_back(live);
@@ -375,8 +380,8 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             if (neuDa && RenameNoReplace(logDir + neu, live))
                 res.umbenannt.push_back(live);
         };
-        seitenprotokoll(TransferLogName, transfer, res.tranNeu, tranNeuDa);
-        seitenprotokoll(MenuLogName, menu, res.menuNeu, menuNeuDa);
+        seitenprotokoll(transferLive, transfer, res.tranNeu, tranNeuDa);
+        seitenprotokoll(menuLive, menu, res.menuNeu, menuNeuDa);
         res.success = true;
     } catch (...) {
         // Nothing was deleted yet: the parts written so far would only repeat what the live logs

@@ -279,6 +279,20 @@ TEST_F(KuerzenLauf, TheTransferAndMenuLogsAreSplitAsTheirFilesStandByteForByte) 
     EXPECT_EQ(bytes("MENU.LOG"), "08.12.2026\xF8m2 ganz\r\n");
 }
 
+TEST_F(KuerzenLauf, LogsNamedInAnotherLetterCaseAreShortenedUnderTheirOwnNames) {
+    infoText({});
+    log("transfer.log", {"20261101 t1", "20261201 t2"});
+    log("Menu.Log", {"01.11.2026\xF8m1", "08.12.2026\xF8m2"});
+    KuerzenErgebnis res = ZusammenfuehrenUndKuerzen(eingabe({"Keine Dateien gefunden"}), progress);
+    ASSERT_TRUE(res.success);
+    EXPECT_TRUE(res.vollstaendig());
+    EXPECT_EQ(bytes("ALT-TRAN.000"), "20261101 t1\r\n");
+    EXPECT_EQ(bytes("transfer.log"), "20261201 t2\r\n");
+    EXPECT_EQ(bytes("Menu.Log"), "08.12.2026\xF8m2\r\n");
+    EXPECT_EQ(Namen(site.logDir()),
+              std::vector<std::string>({"ALT-MENU.000", "ALT-TRAN.000", "Menu.Log", "transfer.log"}));
+}
+
 TEST_F(KuerzenLauf, BadInputLosesNothing) {
     // Lines shorter than the tested positions, an empty transfer log, a menu log without any
     // separator: all of it is old.
