@@ -65,12 +65,13 @@ Settings DefaultSettings() {
 
 namespace {
 
-// The settings file's text as UTF-8, the form paths have here. A byte order mark says what the
-// file is; without one, text that is valid UTF-8 is taken as such and anything else as
-// Windows-1252, the code page such files are written in on the point-of-sale machines.
+// The settings file's text as UTF-8, the form paths have here. A UTF-16 byte order mark says
+// what the file is; otherwise text that is valid UTF-8 is taken as such and anything else as
+// Windows-1252, the code page such files are written in on the point-of-sale machines. An editor
+// may put a UTF-8 mark before text it kept in Windows-1252: the mark alone decides nothing.
 std::string SettingsTextUtf8(const std::string& bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF"))
-        return bytes.substr(3);
+        return Utf8OrWin1252ToUtf8(bytes.substr(3));
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
         return Win1252ToUtf8(JoinLinesCrLf(DecodeTextBytes(bytes)));
     return Utf8OrWin1252ToUtf8(bytes);

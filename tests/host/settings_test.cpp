@@ -144,6 +144,8 @@ TEST(SettingsFile, FoldersAreReadWhereverTheProgramStartsAndInEitherCodePage) {
         {"UTF-8 with its mark", "\xEF\xBB\xBF[Verzeichnisse]\r\nINFOPROT=/srv/K\xC3\xA4sse\r\n",
          "/srv/K\xC3\xA4sse", "", ""},
         {"Windows-1252", "[Verzeichnisse]\r\nINFOPROT=/srv/K\xE4sse\r\n", "/srv/K\xC3\xA4sse", "", ""},
+        {"Windows-1252 behind a UTF-8 mark", "\xEF\xBB\xBF[Verzeichnisse]\r\nINFOPROT=/srv/K\xE4sse\r\n",
+         "/srv/K\xC3\xA4sse", "", ""},
     };
     const std::string vorher = GetCurrentDir();
     ASSERT_TRUE(SetCurrentDir("/"));
