@@ -9,6 +9,7 @@
 #include "merge/discovery.h"
 #include "merge/infoprot_layout.h"
 #include "merge/merge_run.h"
+#include "textview/line_scanner.h"
 #include "textview/log_document.h"
 
 #include <algorithm>
@@ -80,34 +81,6 @@ private:
     std::string path_;
     std::string puffer_;
 };
-
-// The lines of the merged text, byte for byte as the merge wrote them, read in blocks.
-Lines TextZeilen(const LogDocument* doc) {
-    Lines out;
-    if (!doc)
-        return out;
-    constexpr std::int64_t kBlockZeilen = 4096;
-    std::vector<LineSpan> spans(kBlockZeilen);
-    std::string bytes;
-    const std::int64_t count = doc->lineCount();
-    out.reserve(static_cast<std::size_t>(count));
-    for (std::int64_t first = 0; first < count; first += kBlockZeilen) {
-        const std::int64_t n = std::min(kBlockZeilen, count - first);
-        doc->lineSpans(first, n, spans.data());
-        const std::uint64_t begin = spans[0].byteStart;
-        const std::uint64_t end = spans[n - 1].byteStart + spans[n - 1].length;
-        bytes.resize(static_cast<std::size_t>(end - begin));
-        if (doc->readBytes(begin, bytes.data(), bytes.size()) != bytes.size())
-            throw EFileError("Der zusammengef\xC3\xBChrte Text " + doc->path() +
-                             " ist k\xC3\xBCrzer geworden");
-        for (std::int64_t i = 0; i < n; ++i) {
-            const LineSpan& sp = spans[static_cast<std::size_t>(i)];
-            out.emplace_back(std::string_view(bytes).substr(static_cast<std::size_t>(sp.byteStart - begin),
-                                                            static_cast<std::size_t>(sp.length)));
-        }
-    }
-    return out;
-}
 
 // The transfer or menu log to split, and whether it may go afterwards.
 struct Seitentext {
@@ -187,7 +160,39 @@ std::vector<DateiStempel> StempelVon(const std::vector<std::string>& paths) {
     return out;
 }
 
+std::int64_t Teil::anzahl() const {
+    return zeilen ? static_cast<std::int64_t>(zeilen->size()) : text ? bis - von : 0;
+}
+
+void Teil::jedeZeile(const std::function<void(std::string_view)>& nimm) const {
+    if (zeilen) {
+        for (const auto& l : *zeilen)
+            nimm(l);
+        return;
+    }
+    if (!text || bis <= von)
+        return;
+    LineScanner scan(*text, von, bis);
+    std::int64_t line = 0;
+    std::string_view bytes;
+    std::int64_t gelesen = 0;
+    while (scan.next(line, bytes)) {
+        // A text cut short under the run would archive shorter lines than it showed.
+        if (static_cast<std::int64_t>(bytes.size()) != text->lineLength(line))
+            throw EFileError("Der zusammengef\xC3\xBChrte Text " + text->path() +
+                             " ist k\xC3\xBCrzer geworden");
+        nimm(bytes);
+        ++gelesen;
+    }
+    if (gelesen != bis - von)
+        throw EFileError("Der zusammengef\xC3\xBChrte Text " + text->path() + " ist k\xC3\xBCrzer geworden");
+}
+
 void NeueDateiSchreiben(const std::string& path, const Lines& lines) {
+    NeueDateiSchreiben(path, Teil{&lines});
+}
+
+void NeueDateiSchreiben(const std::string& path, const Teil& teil) {
     std::string tmpl = HiddenTempTemplate(path);
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
@@ -199,8 +204,7 @@ void NeueDateiSchreiben(const std::string& path, const Lines& lines) {
         mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
-        for (const auto& l : lines)
-            out.zeile(l);
+        teil.jedeZeile([&](std::string_view l) { out.zeile(l); });
         out.aufPlatte();
         out.schliessen();
         if (!RenameNoReplace(tmpl, path))
@@ -274,7 +278,9 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
     bool loeschenBegonnen = false;
     try {
         // The working list and the six parts live only for this run.
-        Lines arbeit, infoAlt, infoNeu, tranAlt, tranNeu, menuAlt, menuNeu;
+        Lines tranAlt, tranNeu, menuAlt, menuNeu;
+        // The info text is split where its recent part begins; it is never held whole.
+        Teil infoAlt, infoNeu;
         const std::string logDir = IncludeTrailingPathDelimiter(in.logDir);
         progress.Show(std::string(KuerzenCaption));
 
@@ -300,9 +306,10 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         NamenReservieren(AltTranPrefix, logDir, res.tranAlt, res.tranNeu);
         NamenReservieren(AltMenuPrefix, logDir, res.menuAlt, res.menuNeu);
 
-        if (infoFalten) {
-            arbeit = TextZeilen(in.infoText);
-            InfoAufteilen(arbeit, in.stichtag, infoAlt, infoNeu, progress);
+        if (infoFalten && in.infoText) {
+            const std::int64_t schnitt = InfoSchnitt(*in.infoText, in.stichtag, progress);
+            infoAlt = Teil{nullptr, in.infoText, 0, schnitt};
+            infoNeu = Teil{nullptr, in.infoText, schnitt, in.infoText->lineCount()};
         }
 
         // The programs that write the two logs do not agree on the letter case of their names.
@@ -323,32 +330,33 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             if (!t->hinweis.empty())
                 res.hinweise.push_back(t->hinweis);
 
-        res.infoAltZeilen = static_cast<std::int64_t>(infoAlt.size());
-        res.infoNeuZeilen = static_cast<std::int64_t>(infoNeu.size());
+        res.infoAltZeilen = infoAlt.anzahl();
+        res.infoNeuZeilen = infoNeu.anzahl();
         res.tranAltZeilen = static_cast<std::int64_t>(tranAlt.size());
         res.tranNeuZeilen = static_cast<std::int64_t>(tranNeu.size());
         res.menuAltZeilen = static_cast<std::int64_t>(menuAlt.size());
         res.menuNeuZeilen = static_cast<std::int64_t>(menuNeu.size());
 
         // Every part is complete on disk before the first live log goes.
-        const std::function<void(const std::string&, const Lines&)> schreiben =
-            in.teilSchreiben ? in.teilSchreiben
-                             : std::function<void(const std::string&, const Lines&)>(NeueDateiSchreiben);
-        auto teil = [&](const std::string& name, Lines& lines) {
-            if (lines.empty())
+        const std::function<void(const std::string&, const Teil&)> schreiben =
+            in.teilSchreiben
+                ? in.teilSchreiben
+                : std::function<void(const std::string&, const Teil&)>(
+                      static_cast<void (*)(const std::string&, const Teil&)>(NeueDateiSchreiben));
+        auto teil = [&](const std::string& name, const Teil& t) {
+            if (t.anzahl() == 0)
                 return false;
             const std::string path = logDir + name;
-            schreiben(path, lines);
+            schreiben(path, t);
             res.geschrieben.push_back(path);
-            Lines().swap(lines);
             return true;
         };
         teil(res.infoAlt, infoAlt);
         const bool infoNeuDa = teil(res.infoNeu, infoNeu);
-        teil(res.tranAlt, tranAlt);
-        const bool tranNeuDa = teil(res.tranNeu, tranNeu);
-        teil(res.menuAlt, menuAlt);
-        const bool menuNeuDa = teil(res.menuNeu, menuNeu);
+        teil(res.tranAlt, Teil{&tranAlt});
+        const bool tranNeuDa = teil(res.tranNeu, Teil{&tranNeu});
+        teil(res.menuAlt, Teil{&menuAlt});
+        const bool menuNeuDa = teil(res.menuNeu, Teil{&menuNeu});
 
         loeschenBegonnen = true;
         for (std::size_t i = 0; i < in.infoDateien.size(); ++i) {

@@ -50,6 +50,10 @@ bool CheckMenuDatum(std::string_view line, TDateTime stichtag);
 // Splits the working list into old and recent lines, moving the lines out of it. Window
 // messages run at every 250th line.
 void InfoAufteilen(Lines& arbeit, TDateTime stichtag, Lines& alt, Lines& neu, IProgress& progress);
+// Where the recent part of the merged info text begins, by the same rule as InfoAufteilen: the
+// index of its first line, lineCount() when all of it is old. The text is read in blocks up to
+// there only, never held whole.
+std::int64_t InfoSchnitt(const LogDocument& text, TDateTime stichtag, IProgress& progress);
 void ZeilenAufteilen(Lines& arbeit, const std::function<bool(std::string_view)>& istAlt, Lines& alt,
                      Lines& neu, IProgress& progress);
 
@@ -62,6 +66,16 @@ struct DateiStempel {
 };
 std::optional<DateiStempel> StempelVon(const std::string& path);
 std::vector<DateiStempel> StempelVon(const std::vector<std::string>& paths);
+
+// The lines of one part to write: a list, or the lines [von, bis) of the merged text.
+struct Teil {
+    const Lines* zeilen = nullptr;
+    const LogDocument* text = nullptr;
+    std::int64_t von = 0, bis = 0;
+    std::int64_t anzahl() const;
+    // Each line in order, without its line end.
+    void jedeZeile(const std::function<void(std::string_view)>& nimm) const;
+};
 
 struct KuerzenEingabe {
     TDateTime stichtag;
@@ -79,7 +93,7 @@ struct KuerzenEingabe {
     std::string logDir; // where the live logs and the archives lie
     // Writes one archive or recent part as a new file, never replacing one; the default writes a
     // temp file beside it, flushes it and links it into place. Tests put a failing one here.
-    std::function<void(const std::string& path, const Lines& lines)> teilSchreiben;
+    std::function<void(const std::string& path, const Teil& teil)> teilSchreiben;
 };
 
 struct KuerzenErgebnis {
@@ -117,6 +131,7 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
 
 // Writes the lines as a new file under path: temp file beside it, flushed, linked into place.
 // EFileError when anything fails or path exists; nothing is left behind then.
+void NeueDateiSchreiben(const std::string& path, const Teil& teil);
 void NeueDateiSchreiben(const std::string& path, const Lines& lines);
 
 } // namespace infemora

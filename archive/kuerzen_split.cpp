@@ -4,6 +4,7 @@
 #include "host/errors.h"
 #include "host/messages.h"
 #include "merge/infoprot_layout.h"
+#include "textview/line_scanner.h"
 
 namespace infemora {
 
@@ -73,6 +74,27 @@ bool CheckMenuDatum(std::string_view line, TDateTime stichtag) {
     if (!TryStrToDate(text, datum))
         datum = TDateTime();
     return datum < stichtag;
+}
+
+std::int64_t InfoSchnitt(const LogDocument& text, TDateTime stichtag, IProgress& progress) {
+    const std::int64_t count = text.lineCount();
+    LineScanner scan(text, 0, count);
+    // Lines j - 2 and j - 1 while line j is read: a pair is tested once its second line is there.
+    std::string vorletzte, letzte;
+    std::int64_t j = 0;
+    std::string_view zeile;
+    while (scan.next(j, zeile)) {
+        if (j % static_cast<std::int64_t>(kPumpZeilen) == 0) {
+            progress.Step(j, count);
+            progress.Pump();
+        }
+        const std::int64_t i = j - 1;
+        if (i >= 0 && i + 2 < count && !CheckInfoDatum(letzte, zeile, stichtag))
+            return i > 0 && getrimmteLaenge(vorletzte) < kTrennzeileLaenge ? i - 1 : i;
+        vorletzte.swap(letzte);
+        letzte.assign(zeile);
+    }
+    return count;
 }
 
 void ZeilenAufteilen(Lines& arbeit, const std::function<bool(std::string_view)>& istAlt, Lines& alt,

@@ -198,6 +198,14 @@ UniqueFd MergeOutput::OpenResult() const {
 bool MergeOutput::Publish() {
     if (!tempStarted_ || published_)
         return published_;
+    // The earlier result goes first: renaming over it would make some file systems (ext4) write
+    // the new text out at once, as they guard replaced files against a crash, and a merge's
+    // result needs no such care.
+    if (::unlink(targetPath_.c_str()) != 0 && errno != ENOENT) {
+        ::unlink(tempPath_.c_str());
+        tempStarted_ = false;
+        return false;
+    }
     if (RenameReplacing(tempPath_, targetPath_)) {
         published_ = true;
         return true;

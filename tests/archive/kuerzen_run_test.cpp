@@ -108,7 +108,7 @@ TEST_F(KuerzenLauf, PartsAreWrittenInOrderAndOnlyWhenTheyHoldLines) {
     log("TRANSFER.LOG", {"20261101 t1", "20261201 t2"});
     std::vector<std::string> gesehen;
     auto in = eingabe({f});
-    in.teilSchreiben = [&](const std::string& path, const Lines& lines) {
+    in.teilSchreiben = [&](const std::string& path, const Teil& lines) {
         gesehen.push_back(ExtractFileName(path));
         NeueDateiSchreiben(path, lines);
     };
@@ -193,7 +193,7 @@ TEST_F(KuerzenLauf, APartThatCannotBeWrittenStopsTheRunBeforeAnyDeletion) {
     auto namenVorher = Namen(site.logDir());
     auto in = eingabe({f});
     // The disk fills up at the old menu part, the fifth of six.
-    in.teilSchreiben = [](const std::string& path, const Lines& lines) {
+    in.teilSchreiben = [](const std::string& path, const Teil& lines) {
         if (ExtractFileName(path).starts_with("ALT-MENU"))
             throw EFileError("Schreiben in " + path + " fehlgeschlagen: No space left on device");
         NeueDateiSchreiben(path, lines);

@@ -4,6 +4,7 @@
 #include "host/messages.h"
 #include "kuerzen_fixture.h"
 #include "support/test_env.h"
+#include "textview/log_document.h"
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,32 @@ TEST_F(KuerzenZeilen, WindowMessagesRunEveryTwoHundredFiftyLines) {
     arbeit.assign(500, "x");
     InfoAufteilen(arbeit, stichtag, alt, neu, progress);
     EXPECT_EQ(progress.pumps, 5); // lines 0, 250
+}
+
+// The run splits the merged text where InfoAufteilen would, reading it as a file: the same cut
+// for every shape the rule knows.
+TEST_F(KuerzenZeilen, TheCutInTheMergedTextIsWhereTheSplitOfItsLinesWouldBe) {
+    const Lines alt1 = Eintrag("20261101", "080000", "alt1"), alt2 = Eintrag("20261127", "235959", "alt2");
+    const Lines neu1 = Eintrag("20261128", "000000", "neu1"), neu2 = Eintrag("20261205", "120000", "neu2");
+    const std::vector<Lines> texte = {
+        {},
+        Concat({alt1, alt2}),
+        Concat({neu1, neu2}),
+        Concat({alt1, {"00001 \t "}, neu1, neu2}),
+        Concat({alt1, {" 123456 ", "00001", "  "}, neu1}),
+        Concat({{"Kopf", "ohne Eintrag"}, alt1, neu1}),
+        Concat({alt1, {"00001<< x"}, neu1}),
+        Concat({alt1, {"00001<< spaet", "00001## 20261208 080000"}}), // among the last two lines
+        Concat({alt2, Eintrag("2026-12-x", "080000", "kein Datum"), neu2}),
+    };
+    for (std::size_t t = 0; t < texte.size(); ++t) {
+        Lines arbeit = texte[t], alt, neu;
+        InfoAufteilen(arbeit, stichtag, alt, neu, progress);
+        LogDocument text;
+        text.setLines(texte[t]);
+        EXPECT_EQ(InfoSchnitt(text, stichtag, progress), static_cast<std::int64_t>(alt.size()))
+            << "text " << t;
+    }
 }
 
 } // namespace
