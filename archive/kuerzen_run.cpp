@@ -6,6 +6,7 @@
 #include "host/errors.h"
 #include "host/fileutil.h"
 #include "host/messages.h"
+#include "host/unique_fd.h"
 #include "merge/discovery.h"
 #include "merge/infoprot_layout.h"
 #include "merge/merge_run.h"
@@ -222,6 +223,38 @@ void NeueDateiSchreiben(const std::string& path, const Teil& teil) {
 
 namespace {
 
+// Whether the old info part can be the merged text's own file cut short: it lies in the log
+// folder, and every line up to the cut is followed by exactly CR LF (as the merge writes them),
+// so that its first bytes are the old part byte for byte.
+bool ohneKopieMoeglich(const KuerzenEingabe& in, const std::string& logDir, std::int64_t schnitt) {
+    if (in.infoTextDatei.empty() || !in.infoText || ExtractFilePath(in.infoTextDatei) != logDir ||
+        in.infoText->lineByteStart(0) != 0)
+        return false;
+    std::uint64_t bytes = 0;
+    for (std::int64_t i = 0; i < schnitt; ++i)
+        bytes += static_cast<std::uint64_t>(in.infoText->lineLength(i)) + 2;
+    return in.infoText->lineByteStart(schnitt) == bytes;
+}
+
+// Cuts the file after its first bytes, flushes it and gives it the archive's name without
+// replacing anything.
+void TextAbschneidenUndEinsetzen(const std::string& datei, std::uint64_t bytes, const std::string& path) {
+    UniqueFd fd(::open(datei.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd || ::ftruncate(fd.get(), static_cast<off_t>(bytes)) != 0 || !SyncDescriptor(fd.get(), path))
+        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
+    if (!CloseDescriptor(fd.release(), path))
+        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
+    if (!RenameNoReplace(datei, path))
+        throw EFileError("Datei " + path + " kann nicht angelegt werden (vorhanden oder nicht beschreibbar)");
+    try {
+        FlushFileToDisk(path);
+    } catch (...) {
+        // Not known to be on disk whole: no archive, the logs stay as they are.
+        ::unlink(path.c_str());
+        throw;
+    }
+}
+
 // Whether the info logs may be folded: all of them or none, so that no line ends up both in an
 // archive and in a log that stays. Empty: they may; otherwise why not.
 std::string infoHindernis(const KuerzenEingabe& in, const std::string& logDir,
@@ -351,8 +384,17 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             res.geschrieben.push_back(path);
             return true;
         };
-        teil(res.infoAlt, infoAlt);
-        const bool infoNeuDa = teil(res.infoNeu, infoNeu);
+        bool infoNeuDa = false;
+        if (!in.teilSchreiben && infoAlt.anzahl() > 0 && ohneKopieMoeglich(in, logDir, infoAlt.bis)) {
+            // The recent lines are copied out before the text is cut after the old ones.
+            infoNeuDa = teil(res.infoNeu, infoNeu);
+            const std::string path = logDir + res.infoAlt;
+            TextAbschneidenUndEinsetzen(in.infoTextDatei, in.infoText->lineByteStart(infoAlt.bis), path);
+            res.geschrieben.push_back(path);
+        } else {
+            teil(res.infoAlt, infoAlt);
+            infoNeuDa = teil(res.infoNeu, infoNeu);
+        }
         teil(res.tranAlt, Teil{&tranAlt});
         const bool tranNeuDa = teil(res.tranNeu, Teil{&tranNeu});
         teil(res.menuAlt, Teil{&menuAlt});
@@ -434,7 +476,11 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
         merge.files = in.infoDateien;
         merge.allowConsolidation = false;
         merge.logDir = logDir;
+        // The merged text lies in the log folder, where its old part becomes the archive as it is.
+        merge.tempPath = IncludeTrailingPathDelimiter(logDir) + "TEMOKUER.TXT";
+        merge.keepOwnFile = true;
         MergeRunResult m = DateienSortieren(merge, progress);
+        in.infoTextDatei = m.ownFile;
         in.infoTextVollstaendig = m.success && m.viewText && Info().registered().size() == registriertVorher;
         if (in.infoTextVollstaendig) {
             in.infoDateien = m.files;
@@ -444,6 +490,8 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
     in.infoText = &text;
     res = ZusammenfuehrenUndKuerzen(in, progress);
     text.clear();
+    if (!in.infoTextDatei.empty())
+        Ensure_DeleteFile(in.infoTextDatei, false);
     // As the window shows what is left afterwards, TEMOSORT.TXT holds it too.
     if (res.success) {
         try {

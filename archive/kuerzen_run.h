@@ -81,6 +81,10 @@ struct KuerzenEingabe {
     TDateTime stichtag;
     // The merged info text; null stands for an empty one.
     const LogDocument* infoText = nullptr;
+    // The file the info text was read from when it is the merge's own file in the log folder
+    // (not TEMOSORT.TXT): the old part is then that very file, cut after its last old line,
+    // so a large text is written once and not copied. The run removes it in any case.
+    std::string infoTextDatei;
     // False when the merge behind the info text failed: the info logs are then left alone, as
     // deleting them would lose what the text lacks.
     bool infoTextVollstaendig = true;

@@ -195,6 +195,11 @@ UniqueFd MergeOutput::OpenResult() const {
     return fd;
 }
 
+std::string MergeOutput::Keep() {
+    published_ = true;
+    return tempPath_;
+}
+
 bool MergeOutput::Publish() {
     if (!tempStarted_ || published_)
         return published_;

@@ -40,6 +40,9 @@ public:
     // After Finish: the finished text takes the target's name, replacing an earlier result. False
     // when it cannot; the text then has no name left, but descriptors of it stay valid.
     bool Publish();
+    // After Finish, instead of Publish: the finished text keeps its private name, which the
+    // caller takes over (and removes when done with it).
+    std::string Keep();
 
     const std::string& targetPath() const { return targetPath_; }
     // The private name of the current temp file (empty before the first write).

@@ -124,7 +124,8 @@ int RemoveLeftoverLogTemps(const std::string& dir) {
         for (std::string_view prefix : {"ALT-INFO.", "ALT-TRAN.", "ALT-MENU."})
             if (target.starts_with(prefix) && target.size() > prefix.size())
                 return true;
-        return target == InfemoraName || target == "TRANSFER.LOG" || target == "MENU.LOG";
+        return target == InfemoraName || target == "TRANSFER.LOG" || target == "MENU.LOG" ||
+               target == "TEMOKUER.TXT";
     });
 }
 
@@ -236,7 +237,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         // Parts and INFEMORA.000 go beside the first listed file, also when another moves ahead.
         const std::string zielDir =
             discover ? IncludeTrailingPathDelimiter(in.discoverIn->empty() ? GetCurrentDir()
-                                                                            : ExpandFileName(*in.discoverIn))
+                                                                           : ExpandFileName(*in.discoverIn))
                      : ExtractFilePath(ExpandFileName(in.files.front()));
         std::vector<std::string> lockDirs;
         if (discover)
@@ -457,6 +458,10 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             }
         }
         // The result takes the shared name last; what this run shows is its own file in any case.
+        if (in.keepOwnFile && !archived) {
+            res.ownFile = out->Keep();
+            published = true;
+        }
         if (!published && !out->Publish() && !archived)
             throw EFileError("Datei " + tempPath + " kann nicht geschrieben werden");
         out.reset();

@@ -45,6 +45,10 @@ struct MergeRunInput {
     // Empty: "TEMOSORT.TXT" in STATEMP. The run writes a file of its own beside it, which takes
     // this name when it is complete.
     std::string tempPath;
+    // The text keeps the private name of the run's own file (the result's ownFile) instead of
+    // taking tempPath's name: for a caller that goes on to cut the text up without copying it.
+    // Only without consolidation.
+    bool keepOwnFile = false;
     // Where the archive numbers are looked up; empty: the host's INFOPROT directory.
     std::string logDir;
     // Read buffer per input file; 0 keeps the setting of the streams object.
@@ -64,6 +68,8 @@ struct MergeRunResult {
     // run's result by the time anyone looks it up again.
     std::string viewFile;
     std::shared_ptr<UniqueFd> viewText;
+    // With keepOwnFile: the file viewText is open on, now the caller's to remove.
+    std::string ownFile;
     // Lines of viewFile; the view enables filter, save and print above one line.
     std::int64_t lines = 0;
     // At least one archive part was cut.

@@ -133,16 +133,17 @@ TEST_F(KuerzenProgramm, UsageErrorsAndFailuresHaveTheirExitCodes) {
     EXPECT_EQ(run(program("/app/infemora-cli/infemora-cli") + " shorten --days"), 2);
     EXPECT_EQ(Namen(site.logDir()), std::vector<std::string>({"TRANSFER.LOG"}));
 
-    // A temp folder that is a file: the info logs cannot be merged, so they stay as they are,
-    // and the run says it is incomplete.
+    // A temp folder that is a file: merge and shorten needs none and folds the logs, but the
+    // text of what is left cannot be kept in TEMOSORT.TXT, and the run says so by its exit code.
     const Lines info = Concat({Eintrag("20261101", "080000", "alt"), Eintrag("20261208", "080000", "neu")});
     site.writeLines(site.logFile("infoprot.tmp"), info);
+    site.writeFile(site.path("keinordner"), "x");
     site.writeFile(site.path("infemora.ini"), "[Verzeichnisse]\nINFOPROT=" + site.logDir() +
-                                                  "\nSTATEMP=" + site.logFile("TRANSFER.LOG") + "\n");
+                                                  "\nSTATEMP=" + site.path("keinordner") + "\n");
     EXPECT_EQ(run(program("/app/infemora-cli/infemora-cli") + " shorten --days 1"), 1) << err;
-    EXPECT_EQ(Zeilen(site.logFile("infoprot.tmp")), info);
-    EXPECT_FALSE(Vorhanden(site.logFile("ALT-INFO.000")));
-    EXPECT_FALSE(Vorhanden(site.logFile("INFEMORA.000")));
+    EXPECT_EQ(Zeilen(site.logFile("ALT-INFO.000")), Eintrag("20261101", "080000", "alt"));
+    EXPECT_EQ(Zeilen(site.logFile("INFEMORA.000")), Eintrag("20261208", "080000", "neu"));
+    EXPECT_NE(err.find("keinordner"), std::string::npos) << err;
 }
 
 TEST_F(KuerzenProgramm, NegativeDaysMakeEveryDatedLineOld) {
