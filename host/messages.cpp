@@ -110,9 +110,12 @@ void QVRInfo::ResetErrorSpezNoWrite() {}
 
 std::string QVRInfo::MeldungText(int number) {
     switch (number) {
-    case 1001: return "Der Export wurde erfolgreich abgeschlossen.";
-    case 1002: return "Der Zeitraum ist nicht gültig: das Von-Datum liegt nach dem Bis-Datum.";
-    default: return "Meldung " + std::to_string(number);
+    case 1001:
+        return "Der Export wurde erfolgreich abgeschlossen.";
+    case 1002:
+        return "Der Zeitraum ist nicht gültig: das Von-Datum liegt nach dem Bis-Datum.";
+    default:
+        return "Meldung " + std::to_string(number);
     }
 }
 

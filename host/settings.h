@@ -10,20 +10,20 @@
 namespace infemora {
 
 struct Settings {
-    std::string sourceFile;     // the settings file read, empty when none was found
+    std::string sourceFile; // the settings file read, empty when none was found
     bool sourceExists = false;
-    std::string infoprot;       // [Verzeichnisse] INFOPROT
-    std::string statemp;        // [Verzeichnisse] STATEMP
-    std::string einstellungen;  // [Verzeichnisse] EINSTELLUNGEN
-    std::string buchungsDatei;  // [Buchungsprotokoll] Datei
-    LocaleFormats regional;     // [Regional] KurzesDatum, LangeZeit
-    int rid = 0;                // [Programm] RId
-    std::string uploadUrl;      // [Upload] URL
+    std::string infoprot;                                     // [Verzeichnisse] INFOPROT
+    std::string statemp;                                      // [Verzeichnisse] STATEMP
+    std::string einstellungen;                                // [Verzeichnisse] EINSTELLUNGEN
+    std::string buchungsDatei;                                // [Buchungsprotokoll] Datei
+    LocaleFormats regional;                                   // [Regional] KurzesDatum, LangeZeit
+    int rid = 0;                                              // [Programm] RId
+    std::string uploadUrl;                                    // [Upload] URL
     long long konstante1 = 0, konstante2 = 1, konstante3 = 1; // [Upload] Konstante1..3
-    std::string caFile;         // [Upload] CAFile
-    std::string passwortHash;   // [Passwort] Hash
-    std::vector<std::string> problems; // German texts on what could not be read
-    std::vector<std::string> warnings; // German texts on lines that were passed over
+    std::string caFile;                                       // [Upload] CAFile
+    std::string passwortHash;                                 // [Passwort] Hash
+    std::vector<std::string> problems;                        // German texts on what could not be read
+    std::vector<std::string> warnings;                        // German texts on lines that were passed over
 };
 
 // Path of the settings file this process uses.

@@ -22,7 +22,7 @@ std::vector<int> FindRunningInstances() {
         if (*end != '\0' || pid <= 0 || pid == self)
             continue;
         std::string base = std::string("/proc/") + e->d_name;
-        struct stat st{};
+        struct stat st {};
         if (::stat(base.c_str(), &st) != 0 || st.st_uid != me)
             continue;
         char buf[4096];
@@ -31,7 +31,8 @@ std::vector<int> FindRunningInstances() {
             continue;
         std::string exe(buf, static_cast<size_t>(n));
         const std::string deleted = " (deleted)";
-        if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
+        if (exe.size() > deleted.size() &&
+            exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
             exe.resize(exe.size() - deleted.size());
         auto slash = exe.rfind('/');
         if (exe.substr(slash == std::string::npos ? 0 : slash + 1) == "infemora")

@@ -3,8 +3,8 @@
 #include "host/codec1252.h"
 #include "merge/selektion_rules.h"
 
-#include <QGridLayout>
 #include "shell/dialog_buttons.h"
+#include <QGridLayout>
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,7 +24,9 @@ QLineEdit* field(const char* name, QWidget* parent) {
     return e;
 }
 
-std::string bytesOf(const QLineEdit* e) { return Utf8ToWin1252(e->text().toStdString()); }
+std::string bytesOf(const QLineEdit* e) {
+    return Utf8ToWin1252(e->text().toStdString());
+}
 
 } // namespace
 
@@ -77,8 +79,8 @@ void TfrmSelektion::OKClick() {
         accept();
         return;
     }
-    QLineEdit* target = r.leeren == SelektionFeld::VonDatum  ? edtVonDatum
-                        : r.leeren == SelektionFeld::VonZeit ? edtVonZeit
+    QLineEdit* target = r.leeren == SelektionFeld::VonDatum   ? edtVonDatum
+                        : r.leeren == SelektionFeld::VonZeit  ? edtVonZeit
                         : r.leeren == SelektionFeld::BisDatum ? edtBisDatum
                                                               : edtBisZeit;
     target->clear();

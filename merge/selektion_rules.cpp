@@ -4,7 +4,9 @@ namespace infemora {
 
 namespace {
 
-bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
+bool blank(const std::string& s) {
+    return s.find_first_not_of(" \t") == std::string::npos;
+}
 
 std::string trimmed(const std::string& s) {
     auto b = s.find_first_not_of(" \t");
@@ -16,7 +18,9 @@ std::string trimmed(const std::string& s) {
 
 } // namespace
 
-TDateTime SelektionTagesende() { return EncodeTime(23, 59, 59, 99); }
+TDateTime SelektionTagesende() {
+    return EncodeTime(23, 59, 59, 99);
+}
 
 SelektionErgebnis SelektionPruefen(const SelektionTexte& t) {
     SelektionErgebnis r;

@@ -21,7 +21,7 @@ enum class StartMode {
 
 struct StartDecision {
     StartMode mode = StartMode::Default;
-    int kuerzTage = 10; // only for Kuerzen
+    int kuerzTage = 10;   // only for Kuerzen
     std::string argument; // the one unknown argument
 };
 

@@ -81,8 +81,8 @@ public:
     std::function<bool()> askSelektion;         // "Filter Infoprotokolle ..." (Von, Bis are read)
     std::function<bool()> askSearchText;        // "Suchen ..." (the dialog's text is read)
     std::function<bool(QPrinter&, bool& selectionOnly)> choosePrinter; // "Drucken"
-    std::function<bool()> askPrintManyLines;         // the question before more than 80 lines
-    std::function<bool(const QString&)> askKuerzen;  // the question before "Zusammenführen und Kürzen"
+    std::function<bool()> askPrintManyLines;        // the question before more than 80 lines
+    std::function<bool(const QString&)> askKuerzen; // the question before "Zusammenführen und Kürzen"
 
     // Fields of the window, public for the tests as the original's published fields are.
     bool FAlleDateien = false;

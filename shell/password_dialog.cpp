@@ -114,8 +114,8 @@ bool Execute_Passwort(QWidget* parent) {
         return PasswortEinrichten(parent);
     if (g_lockedSince.isValid() && g_lockedSince.elapsed() < kLockMs) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Protokolle auswerten"),
-                        QStringLiteral("Zu viele falsche Eingaben. Bitte eine Minute warten."), QMessageBox::Ok,
-                        parent);
+                        QStringLiteral("Zu viele falsche Eingaben. Bitte eine Minute warten."),
+                        QMessageBox::Ok, parent);
         box.setObjectName("msgGesperrt");
         box.exec();
         return false;

@@ -33,7 +33,7 @@ TerminateListener::TerminateListener(QEvent::Type messageType, QObject* parent)
     }
     notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminateListener::onSignal);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignalHandler;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -42,7 +42,7 @@ TerminateListener::TerminateListener(QEvent::Type messageType, QObject* parent)
 }
 
 TerminateListener::~TerminateListener() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = SIG_DFL;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);

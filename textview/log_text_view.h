@@ -155,8 +155,7 @@ protected:
 
 private:
     void documentReplaced();
-    template <class Open>
-    void replaceDocument(Open&& open);
+    template <class Open> void replaceDocument(Open&& open);
     void updateMetrics();
     void updateScrollBars();
     void select(std::int64_t anchor, std::int64_t cursor);

@@ -40,8 +40,8 @@ struct Ort {
     Ort() { Einstellungen(site.logDir(), site.statemp()); }
     void Einstellungen(const std::string& infoprot, const std::string& statemp) const {
         site.writeFile(config, "[Verzeichnisse]\nINFOPROT=" + infoprot + "\nSTATEMP=" + statemp +
-                                   "\nEINSTELLUNGEN=" + site.settingsDir() + "\n[Buchungsprotokoll]\nDatei=" +
-                                   site.settings().buchungsDatei + "\n");
+                                   "\nEINSTELLUNGEN=" + site.settingsDir() +
+                                   "\n[Buchungsprotokoll]\nDatei=" + site.settings().buchungsDatei + "\n");
     }
     std::string csv() const { return site.statemp() + "/INFOPROT.CSV"; }
 };
@@ -151,57 +151,151 @@ std::vector<Fall> Faelle() {
              o.site.writeFile(o.site.logFile("a.log"), "xxxxx<< a\r\nxxxxx## 20260312 100000 ok\r\n"
                                                        "xxxxx<< b\r\nxxxxx## 20260312 240000 stunde 24\r\n");
          },
-         [](const Ort& o) { return Mit({"merge", "--von", "01.01.2026"}, {o.site.logFile("a.log")}); }, 0,
-         {"WARNUNG: DateienSortieren_CheckFilter", "1 Warnung"}, {}, {"ok"}, {"stunde 24"}, nullptr},
+         [](const Ort& o) {
+             return Mit({"merge", "--von", "01.01.2026"}, {o.site.logFile("a.log")});
+         },
+         0,
+         {"WARNUNG: DateienSortieren_CheckFilter", "1 Warnung"},
+         {},
+         {"ok"},
+         {"stunde 24"},
+         nullptr},
         {"evaluation with an entry cut off at the end of a log",
          [](Ort& o) { o.site.writeFile(o.site.logFile("INFOPROT.001"), Log(true)); },
-         [](const Ort&) { return Mit(kEval, {}); }, 0,
-         {"WARNUNG: TVKT_InfoProtParser.Fehler_Hinzufuegen", "1 Warnung"}, {}, {"Der CSV-Export war erfolgreich."},
-         {}, [](const Ort& o) { EXPECT_TRUE(FileExists(o.csv())); }},
+         [](const Ort&) { return Mit(kEval, {}); },
+         0,
+         {"WARNUNG: TVKT_InfoProtParser.Fehler_Hinzufuegen", "1 Warnung"},
+         {},
+         {"Der CSV-Export war erfolgreich."},
+         {},
+         [](const Ort& o) { EXPECT_TRUE(FileExists(o.csv())); }},
         {"evaluation of a folder with an umlaut prints its path once encoded",
          [](Ort& o) {
              ForceDirectories(o.site.path("K\xC3\xA4sse"));
              o.site.writeFile(o.site.path("K\xC3\xA4sse/INFOPROT.001"), Log());
          },
-         [](const Ort& o) { return Mit(kEval, {"--dir", o.site.path("K\xC3\xA4sse")}); }, 0, {}, {},
-         {"/K\xC3\xA4sse/INFOPROT.001\n", "Men\xC3\xBC geschlossen"}, {"K\xC3\x83\xC2\xA4sse"}, nullptr},
+         [](const Ort& o) {
+             return Mit(kEval, {"--dir", o.site.path("K\xC3\xA4sse")});
+         },
+         0,
+         {},
+         {},
+         {"/K\xC3\xA4sse/INFOPROT.001\n", "Men\xC3\xBC geschlossen"},
+         {"K\xC3\x83\xC2\xA4sse"},
+         nullptr},
 
         // ---- wrong usage ----
-        {"merge: a day that does not exist", nichts,
-         [](const Ort&) { return Mit({"merge", "--von", "31.02.2026"}, {}); }, 2, {"--von"}, {}, {}, {}, nullptr},
-        {"evaluation: Von after Bis", mitLetztemExport,
+        {"merge: a day that does not exist",
+         nichts,
+         [](const Ort&) {
+             return Mit({"merge", "--von", "31.02.2026"}, {});
+         },
+         2,
+         {"--von"},
+         {},
+         {},
+         {},
+         nullptr},
+        {"evaluation: Von after Bis",
+         mitLetztemExport,
          [](const Ort&) {
              return Mit({"evaluate", "--csv", "--report", "--von", "09.12.2026", "--bis", "01.12.2026"}, {});
          },
-         2, {"Zeitraum ist nicht g\xC3\xBCltig"}, {}, {}, {"erfolgreich"}, LetzterExportBleibt},
-        {"evaluation: an empty folder name", mitLetztemExport,
-         [](const Ort&) { return Mit(kEval, {"--dir", ""}); }, 2, {"--dir"}, {}, {}, {"erfolgreich"},
+         2,
+         {"Zeitraum ist nicht g\xC3\xBCltig"},
+         {},
+         {},
+         {"erfolgreich"},
          LetzterExportBleibt},
-        {"shorten: no number of days", nichts, [](const Ort&) { return Mit({"shorten", "--days", ""}, {}); }, 2,
-         {"--days"}, {}, {}, {}, nullptr},
-        {"shorten: a hexadecimal number of days", nichts,
-         [](const Ort&) { return Mit({"shorten", "--days", "0x10"}, {}); }, 2, {"--days"}, {}, {}, {}, nullptr},
-        {"bookings: a day that does not exist", nichts,
-         [](const Ort&) { return Mit({"bookings", "list", "--von", "31.02.26", "--bis", "01.03.26"}, {}); }, 2,
-         {"31.02.26"}, {}, {}, {}, nullptr},
-        {"bookings: Von after Bis", nichts,
-         [](const Ort&) { return Mit({"bookings", "list", "--von", "09.12.26", "--bis", "01.12.26"}, {}); }, 2,
-         {"Zeitraum"}, {}, {}, {}, nullptr},
-        {"bookings export: an empty folder name", nichts,
-         [](const Ort&) { return Mit({"bookings", "export", "--dir", "", "--last-days", "5"}, {}); }, 2,
-         {"--dir"}, {}, {}, {}, nullptr},
+        {"evaluation: an empty folder name",
+         mitLetztemExport,
+         [](const Ort&) {
+             return Mit(kEval, {"--dir", ""});
+         },
+         2,
+         {"--dir"},
+         {},
+         {},
+         {"erfolgreich"},
+         LetzterExportBleibt},
+        {"shorten: no number of days",
+         nichts,
+         [](const Ort&) {
+             return Mit({"shorten", "--days", ""}, {});
+         },
+         2,
+         {"--days"},
+         {},
+         {},
+         {},
+         nullptr},
+        {"shorten: a hexadecimal number of days",
+         nichts,
+         [](const Ort&) {
+             return Mit({"shorten", "--days", "0x10"}, {});
+         },
+         2,
+         {"--days"},
+         {},
+         {},
+         {},
+         nullptr},
+        {"bookings: a day that does not exist",
+         nichts,
+         [](const Ort&) {
+             return Mit({"bookings", "list", "--von", "31.02.26", "--bis", "01.03.26"}, {});
+         },
+         2,
+         {"31.02.26"},
+         {},
+         {},
+         {},
+         nullptr},
+        {"bookings: Von after Bis",
+         nichts,
+         [](const Ort&) {
+             return Mit({"bookings", "list", "--von", "09.12.26", "--bis", "01.12.26"}, {});
+         },
+         2,
+         {"Zeitraum"},
+         {},
+         {},
+         {},
+         nullptr},
+        {"bookings export: an empty folder name",
+         nichts,
+         [](const Ort&) {
+             return Mit({"bookings", "export", "--dir", "", "--last-days", "5"}, {});
+         },
+         2,
+         {"--dir"},
+         {},
+         {},
+         {},
+         nullptr},
 
         // ---- results that are missing or incomplete ----
-        {"evaluation of a folder that does not exist", mitLetztemExport,
-         [](const Ort& o) { return Mit(kEval, {"--dir", o.site.path("nicht-eingeh\xC3\xA4ngt")}); }, 1,
-         {"nicht-eingeh\xC3\xA4ngt ist nicht vorhanden"}, {}, {"nicht ausgef\xC3\xBChrt"}, {"erfolgreich"},
+        {"evaluation of a folder that does not exist",
+         mitLetztemExport,
+         [](const Ort& o) {
+             return Mit(kEval, {"--dir", o.site.path("nicht-eingeh\xC3\xA4ngt")});
+         },
+         1,
+         {"nicht-eingeh\xC3\xA4ngt ist nicht vorhanden"},
+         {},
+         {"nicht ausgef\xC3\xBChrt"},
+         {"erfolgreich"},
          LetzterExportBleibt},
         {"evaluation with the log folder of the settings missing",
          [&](Ort& o) {
              mitLetztemExport(o);
              o.Einstellungen(o.site.path("share/infoprot"), o.site.statemp());
          },
-         [](const Ort&) { return Mit(kEval, {}); }, 1, {"share/infoprot ist nicht vorhanden"}, {}, {},
+         [](const Ort&) { return Mit(kEval, {}); },
+         1,
+         {"share/infoprot ist nicht vorhanden"},
+         {},
+         {},
          {"erfolgreich"},
          [](const Ort& o) {
              LetzterExportBleibt(o);
@@ -213,7 +307,12 @@ std::vector<Fall> Faelle() {
              o.site.writeFile(o.site.path("datei"), "kein Ordner");
              o.Einstellungen(o.site.path("datei"), o.site.statemp());
          },
-         [](const Ort&) { return Mit(kEval, {}); }, 1, {"ist kein Verzeichnis"}, {}, {}, {"erfolgreich"},
+         [](const Ort&) { return Mit(kEval, {}); },
+         1,
+         {"ist kein Verzeichnis"},
+         {},
+         {},
+         {"erfolgreich"},
          LetzterExportBleibt},
         {"evaluation with STATEMP a file",
          [](Ort& o) {
@@ -221,40 +320,66 @@ std::vector<Fall> Faelle() {
              o.site.writeFile(o.site.path("statemp-datei"), "x");
              o.Einstellungen(o.site.logDir(), o.site.path("statemp-datei"));
          },
-         [](const Ort&) { return Mit(kEval, {}); }, 1, {"STATEMP", "ist kein Verzeichnis"},
-         {"andere Auswertung"}, {}, {"erfolgreich"}, nullptr},
+         [](const Ort&) { return Mit(kEval, {}); },
+         1,
+         {"STATEMP", "ist kein Verzeichnis"},
+         {"andere Auswertung"},
+         {},
+         {"erfolgreich"},
+         nullptr},
         {"evaluation with a FIFO as rule file",
          [&](Ort& o) {
              mitLetztemExport(o);
              ASSERT_EQ(::mkfifo((o.site.settingsDir() + "/infopars.ini").c_str(), 0600), 0);
          },
-         [](const Ort&) { return Mit(kEval, {}); }, 1, {"infopars.ini ist keine normale Datei", "FIFO"}, {}, {},
-         {"erfolgreich"}, LetzterExportBleibt},
+         [](const Ort&) { return Mit(kEval, {}); },
+         1,
+         {"infopars.ini ist keine normale Datei", "FIFO"},
+         {},
+         {},
+         {"erfolgreich"},
+         LetzterExportBleibt},
         {"evaluation with a FIFO as settings file",
          [](Ort& o) {
              o.config = o.site.path("fifo.ini");
              ASSERT_EQ(::mkfifo(o.config.c_str(), 0600), 0);
          },
-         [](const Ort& o) { return Mit(kEval, {"--dir", o.site.logDir()}); }, 1,
-         {"fifo.ini ist keine normale Datei", "FIFO", "nichts ausgef\xC3\xBChrt"}, {}, {}, {"erfolgreich"},
+         [](const Ort& o) {
+             return Mit(kEval, {"--dir", o.site.logDir()});
+         },
+         1,
+         {"fifo.ini ist keine normale Datei", "FIFO", "nichts ausgef\xC3\xBChrt"},
+         {},
+         {},
+         {"erfolgreich"},
          nullptr},
         {"evaluation with a folder as settings file",
          [](Ort& o) {
              o.config = o.site.path("ordner.ini");
              ForceDirectories(o.config);
          },
-         [](const Ort&) { return Mit(kEval, {}); }, 1, {"ordner.ini ist ein Verzeichnis"}, {"nicht gefunden"}, {},
-         {}, nullptr},
+         [](const Ort&) { return Mit(kEval, {}); },
+         1,
+         {"ordner.ini ist ein Verzeichnis"},
+         {"nicht gefunden"},
+         {},
+         {},
+         nullptr},
         {"booking export while a point-of-sale program holds the booking file",
          [&](Ort& o) {
              buchungen(o);
-             o.schreiber = std::make_unique<SqliteDb>(SqliteDb::Open(o.site.settings().buchungsDatei, false, false, 0));
+             o.schreiber =
+                 std::make_unique<SqliteDb>(SqliteDb::Open(o.site.settings().buchungsDatei, false, false, 0));
              o.schreiber->exec("BEGIN EXCLUSIVE");
          },
          [](const Ort& o) {
              return Mit({"bookings", "export", "--dir", o.site.path("export"), "--last-days", "5"}, {});
          },
-         1, {"gesperrt"}, {"erfolgreich"}, {}, {"PkpfFileExport"},
+         1,
+         {"gesperrt"},
+         {"erfolgreich"},
+         {},
+         {"PkpfFileExport"},
          [](const Ort& o) { EXPECT_TRUE(std::filesystem::is_empty(o.site.path("export"))); }},
 
         // ---- the unattended window: never a hang, never an upload of nothing ----
@@ -264,15 +389,26 @@ std::vector<Fall> Faelle() {
              ASSERT_EQ(::mkfifo(o.config.c_str(), 0600), 0);
          },
          [](const Ort&) {
-             return std::vector<std::string>{Gui(), "-AUTOSEND", "-VON=7", "-BIS=1", "-KUND=abc", "-EMPF=xyz"};
+             return std::vector<std::string>{Gui(),    "-AUTOSEND", "-VON=7",
+                                             "-BIS=1", "-KUND=abc", "-EMPF=xyz"};
          },
-         0, {"fifo.ini ist keine normale Datei"}, {}, {}, {}, nullptr},
+         0,
+         {"fifo.ini ist keine normale Datei"},
+         {},
+         {},
+         {},
+         nullptr},
         {"AUTOSEND with the log folder missing",
          [](Ort& o) { o.Einstellungen(o.site.path("share/infoprot"), o.site.statemp()); },
          [](const Ort&) {
-             return std::vector<std::string>{Gui(), "-AUTOSEND", "-VON=7", "-BIS=1", "-KUND=abc", "-EMPF=xyz"};
+             return std::vector<std::string>{Gui(),    "-AUTOSEND", "-VON=7",
+                                             "-BIS=1", "-KUND=abc", "-EMPF=xyz"};
          },
-         0, {"share/infoprot ist nicht vorhanden"}, {}, {}, {},
+         0,
+         {"share/infoprot ist nicht vorhanden"},
+         {},
+         {},
+         {},
          [](const Ort& o) {
              EXPECT_FALSE(DirectoryExists(o.site.path("share")));
              EXPECT_FALSE(FileExists(o.site.statemp() + "/INFOPROT_Fehlerauswertung.txt"));

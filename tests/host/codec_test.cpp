@@ -19,13 +19,17 @@ TEST(Codec1252, GermanLettersAndSpecialSigns) {
 }
 
 TEST(Codec1252, MalformedUtf8KeepsItsBytes) {
-    EXPECT_EQ(Utf8ToWin1252("a\xFF" "b"), "a\xFF" "b");
+    EXPECT_EQ(Utf8ToWin1252("a\xFF"
+                            "b"),
+              "a\xFF"
+              "b");
     EXPECT_EQ(Utf8ToWin1252("\xC3"), "\xC3"); // cut in the middle of a sequence
 }
 
 TEST(Codec1252, Utf16WithSurrogatesBecomesQuestionMark) {
     std::u16string text = u"Grüße \U0001F600";
-    EXPECT_EQ(Utf16ToWin1252(text), "Gr\xFC\xDF" "e ?");
+    EXPECT_EQ(Utf16ToWin1252(text), "Gr\xFC\xDF"
+                                    "e ?");
 }
 
 TEST(Codec1252, UpperCaseFollowsTheCodePage) {

@@ -14,7 +14,8 @@ TEST(Directories, NamesAndFolderCodesGiveTheConfiguredFolders) {
     EXPECT_EQ(GetDirWwsByName("STATEMP", "\\"), site.statemp() + "/");
     EXPECT_EQ(GetDirWwsByName(TQVRFolder::InfoProt, ""), site.logDir());
     EXPECT_EQ(GetDirWwsByName(TQVRFolder::StaTemp, "TEMOSORT.TXT"), site.statemp() + "/TEMOSORT.TXT");
-    EXPECT_EQ(GetDirWwsByName(TQVRFolder::Einstellungen, "infopars.ini"), site.settingsDir() + "/infopars.ini");
+    EXPECT_EQ(GetDirWwsByName(TQVRFolder::Einstellungen, "infopars.ini"),
+              site.settingsDir() + "/infopars.ini");
     EXPECT_THROW(GetDirWwsByName("NIRGENDS", ""), EFileError);
 }
 

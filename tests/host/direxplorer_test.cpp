@@ -2,8 +2,8 @@
 #include "host/fileutil.h"
 #include "support/test_env.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace infemora;
@@ -14,11 +14,21 @@ TEST(Masks, PlatformMeaningOfWildcards) {
         const char* mask;
         bool match;
     } cases[] = {
-        {"infoprot.tmp", "inf*.*", true},  {"INFEMORA.000", "inf*.*", true}, {"infoprot", "inf*.*", true},
-        {"Inf", "inf*.*", true},           {"ALT-INFO.00001", "inf*.*", false}, {"xinf.txt", "inf*.*", false},
-        {"inf.a.b", "inf*.*", true},       {"info.txt", "inf*.txt", true},  {"info.log", "inf*.txt", false},
-        {"ALT-INFO.003", "ALT-INFO.*", true}, {"ALT-INFO", "ALT-INFO.*", true}, {"a", "?", true},
-        {"ab", "?", false},                {"anything", "*", true},         {"TRANSFER.LOG", "transfer.log", true},
+        {"infoprot.tmp", "inf*.*", true},
+        {"INFEMORA.000", "inf*.*", true},
+        {"infoprot", "inf*.*", true},
+        {"Inf", "inf*.*", true},
+        {"ALT-INFO.00001", "inf*.*", false},
+        {"xinf.txt", "inf*.*", false},
+        {"inf.a.b", "inf*.*", true},
+        {"info.txt", "inf*.txt", true},
+        {"info.log", "inf*.txt", false},
+        {"ALT-INFO.003", "ALT-INFO.*", true},
+        {"ALT-INFO", "ALT-INFO.*", true},
+        {"a", "?", true},
+        {"ab", "?", false},
+        {"anything", "*", true},
+        {"TRANSFER.LOG", "transfer.log", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
@@ -61,7 +71,8 @@ TEST(DirExplorer, AttributesSelectHiddenAndFolders) {
     site.writeFile(site.logFile(".hidden"), "x");
     ForceDirectories(site.logFile("sub"));
     EXPECT_EQ(TDirExplorer(site.logDir(), "*").List().size(), 1u);
-    EXPECT_EQ(TDirExplorer(site.logDir(), "*", TDirExplorer::NormalFiles | TDirExplorer::Hidden).List().size(), 2u);
+    EXPECT_EQ(
+        TDirExplorer(site.logDir(), "*", TDirExplorer::NormalFiles | TDirExplorer::Hidden).List().size(), 2u);
     EXPECT_EQ(TDirExplorer(site.logDir(), "*", TDirExplorer::Directories).List().size(), 1u);
 }
 

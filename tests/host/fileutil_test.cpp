@@ -26,7 +26,7 @@ public:
             if (lockOnly) {
                 flock(fd, LOCK_EX);
                 // A POSIX lock stays visible in /proc/locks after the descriptor table changes.
-                struct flock fl{};
+                struct flock fl {};
                 fl.l_type = F_WRLCK;
                 fl.l_whence = SEEK_SET;
                 fcntl(fd, F_SETLK, &fl);

@@ -17,7 +17,7 @@ TEST(Password, SaltMakesEachHashDifferent) {
 }
 
 TEST(Password, MalformedStoredHashNeverMatches) {
-    for (const char* bad : {"", "geheim", "pbkdf2-sha256$", "pbkdf2-sha256$abc$00$00", "pbkdf2-sha256$10$zz$00",
-                            "pbkdf2-sha256$0$00$00", "md5$1$00$00"})
+    for (const char* bad : {"", "geheim", "pbkdf2-sha256$", "pbkdf2-sha256$abc$00$00",
+                            "pbkdf2-sha256$10$zz$00", "pbkdf2-sha256$0$00$00", "md5$1$00$00"})
         EXPECT_FALSE(CheckPasswordHash("geheim", bad)) << bad;
 }

@@ -3,9 +3,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <thread>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace infemora;

@@ -16,7 +16,11 @@ TEST(TextFile, LinesEndAtCrLfLfOrCr) {
 }
 
 TEST(TextFile, ByteOrderMarksSelectTheEncoding) {
-    EXPECT_EQ(DecodeTextBytes("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\r\nx"), (Lines{"Gr\xFC\xDF" "e", "x"}));
+    EXPECT_EQ(DecodeTextBytes("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                              "e\r\nx"),
+              (Lines{"Gr\xFC\xDF"
+                     "e",
+                     "x"}));
     std::string le("\xFF\xFE", 2);
     for (char16_t c : std::u16string(u"Ä\nb")) {
         le += static_cast<char>(c & 0xFF);

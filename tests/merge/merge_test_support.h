@@ -1,8 +1,8 @@
 #pragma once
 // Shared pieces of the merge-run tests: a progress that records and can act, a process that
 // holds a file open, and small file helpers.
-#include "support/test_env.h"
 #include "host/progress.h"
+#include "support/test_env.h"
 
 #include <cstdint>
 #include <functional>

@@ -28,10 +28,14 @@ enum class Art { Fifo, Geraet, Ordner, VerweisAufDatei };
 
 const char* Name(Art a) {
     switch (a) {
-    case Art::Fifo: return "FIFO";
-    case Art::Geraet: return "/dev/zero";
-    case Art::Ordner: return "folder";
-    case Art::VerweisAufDatei: return "link to a file elsewhere";
+    case Art::Fifo:
+        return "FIFO";
+    case Art::Geraet:
+        return "/dev/zero";
+    case Art::Ordner:
+        return "folder";
+    case Art::VerweisAufDatei:
+        return "link to a file elsewhere";
     }
     return "?";
 }
@@ -39,9 +43,15 @@ const char* Name(Art a) {
 // Puts the thing under path; a link to a file elsewhere leads to a file holding inhalt.
 void Anlegen(const testenv::TempSite& site, Art art, const std::string& path, const std::string& inhalt) {
     switch (art) {
-    case Art::Fifo: ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); break;
-    case Art::Geraet: ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0); break;
-    case Art::Ordner: ASSERT_TRUE(ForceDirectories(path)); break;
+    case Art::Fifo:
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        break;
+    case Art::Geraet:
+        ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+        break;
+    case Art::Ordner:
+        ASSERT_TRUE(ForceDirectories(path));
+        break;
     case Art::VerweisAufDatei: {
         const std::string ziel = site.path("anderswo-" + ExtractFileName(path));
         site.writeFile(ziel, inhalt);
@@ -94,7 +104,8 @@ std::vector<Leser> AlleLeser() {
              e.gelesen = s.rid == 77;
              return e;
          }},
-        {"rule file infopars.ini", true, [](const testenv::TempSite& s) { return s.settingsDir() + "/infopars.ini"; },
+        {"rule file infopars.ini", true,
+         [](const testenv::TempSite& s) { return s.settingsDir() + "/infopars.ini"; },
          "[Kasse]\r\nCODE=STANDARD.5\r\n",
          [](const testenv::TempSite& site, const std::string&) {
              site.writeFile(site.logFile("INFOPROT.001"), kLog);
@@ -111,7 +122,8 @@ std::vector<Leser> AlleLeser() {
              }
              return e;
          }},
-        {"error log", false, [](const testenv::TempSite& s) { return s.statemp() + "/INFEMORA_Fehler.log"; }, "",
+        {"error log", false, [](const testenv::TempSite& s) { return s.statemp() + "/INFEMORA_Fehler.log"; },
+         "",
          [](const testenv::TempSite&, const std::string& pfad) {
              Info().setEchoToStderr(true);
              ::testing::internal::CaptureStderr();

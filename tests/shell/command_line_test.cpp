@@ -26,8 +26,8 @@ TEST(CommandLine, ShortenArgumentDays) {
     struct Case {
         const char* arg;
         int days;
-    } cases[] = {{"-A=7", 7}, {"-a=5", 5}, {"-A=", 2}, {"-A=0", 2}, {"-A=x", 2},
-                 {"-A=-5", -5}, {"-A=5x", 2}, {"-A=99999999999", 2}};
+    } cases[] = {{"-A=7", 7}, {"-a=5", 5},   {"-A=", 2},   {"-A=0", 2},
+                 {"-A=x", 2}, {"-A=-5", -5}, {"-A=5x", 2}, {"-A=99999999999", 2}};
     for (const auto& c : cases) {
         StartDecision d = FormCreate_Decide({c.arg});
         EXPECT_EQ(d.mode, StartMode::Kuerzen) << c.arg;
@@ -52,13 +52,14 @@ TEST(CommandLine, SingleUnknownArgumentIsReported) {
 TEST(Teardown, FailingStepDoesNotStopTheLaterOnes) {
     testenv::TempSite site;
     std::vector<std::string> ran;
-    RunTeardown({{[&] { ran.push_back("grids"); }},
-                 {[&] {
-                     ran.push_back("booking");
-                     throw std::runtime_error("Datei klemmt");
-                 }},
-                 {[&] { ran.push_back("readers"); }}},
-                [&] { ran.push_back("FehlerTerminate"); }, "TfrmParallel.FormDestroy");
+    RunTeardown(
+        {{[&] { ran.push_back("grids"); }},
+         {[&] {
+             ran.push_back("booking");
+             throw std::runtime_error("Datei klemmt");
+         }},
+         {[&] { ran.push_back("readers"); }}},
+        [&] { ran.push_back("FehlerTerminate"); }, "TfrmParallel.FormDestroy");
     EXPECT_EQ(ran, (std::vector<std::string>{"grids", "booking", "readers", "FehlerTerminate"}));
     auto reg = Info().registered();
     ASSERT_EQ(reg.size(), 1u);

@@ -93,9 +93,12 @@ private slots:
 
     void headlessMergeGivesTheTextOfTheView() {
         testenv::WindowSite site;
-        site.writeLines(site.logFile("INFOPROT.001"),
-                        concat({Entry("20261207", "100000", "Gr\xFC\xDF" "e"), Entry("20261208", "120000", "a2")}));
-        site.writeFile(site.logFile("infoprot.tmp"), "00002<< x\n00002## 20261208 110000 K P\n  \xF8 LF-Zeile\n");
+        site.writeLines(site.logFile("INFOPROT.001"), concat({Entry("20261207", "100000",
+                                                                    "Gr\xFC\xDF"
+                                                                    "e"),
+                                                              Entry("20261208", "120000", "a2")}));
+        site.writeFile(site.logFile("infoprot.tmp"),
+                       "00002<< x\n00002## 20261208 110000 K P\n  \xF8 LF-Zeile\n");
         auto w = site.start({});
         std::string view;
         for (std::int64_t i = 0; i < w->memInfoWork->lineCount(); ++i)
@@ -164,7 +167,9 @@ private slots:
     void singleFileViewShowsThePickedFile() {
         testenv::WindowSite site;
         std::string path = site.path("Einzeln.log");
-        site.writeLines(path, {"Gr\xFC\xDF" "e", "zwei"});
+        site.writeLines(path, {"Gr\xFC\xDF"
+                               "e",
+                               "zwei"});
         auto w = site.start({"-NOMORA"});
         w->pickSingleFile = [&] { return QString::fromStdString(path); };
         w->spbOpenFileClick();
@@ -216,7 +221,8 @@ private slots:
                                 QString::fromStdString(site.logFile("infc.txt"))});
         };
         w->Dateienoeffnen1Click(nullptr); // after the all-files search: replaces the list
-        QCOMPARE(testenv::ListTexts(w->lbInfodateien), QStringList({up("infc.txt"), up("infb.txt"), up("infa.txt")}));
+        QCOMPARE(testenv::ListTexts(w->lbInfodateien),
+                 QStringList({up("infc.txt"), up("infb.txt"), up("infa.txt")}));
         QVERIFY(!w->FAlleDateien);
         w->pickInfoFiles = [&] { return QStringList({QString::fromStdString(site.logFile("infa.txt"))}); };
         w->Dateienoeffnen1Click(nullptr); // after a picker selection: adds, the same file twice
@@ -227,9 +233,9 @@ private slots:
 
     void filterRestrictsTheViewAndUnfilterShowsAllAgain() {
         testenv::WindowSite site;
-        site.writeLines(site.logFile("infoprot.tmp"),
-                        concat({Entry("20261206", "100000", "alt"), Entry("20261208", "100000", "neu"),
-                                {"00001<< ohne Stempel", "     frei"}}));
+        site.writeLines(site.logFile("infoprot.tmp"), concat({Entry("20261206", "100000", "alt"),
+                                                              Entry("20261208", "100000", "neu"),
+                                                              {"00001<< ohne Stempel", "     frei"}}));
         SetClockForTesting(EncodeDate(2026, 12, 8) + EncodeTime(12, 0, 0, 0));
         auto w = site.start({});
         TfrmSelektion dialog;

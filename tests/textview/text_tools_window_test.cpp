@@ -26,8 +26,8 @@ struct SearchSite {
     TfrmSuchen dialog;
 
     SearchSite() {
-        site.writeLines(site.logFile("infoprot.tmp"), {"00001<< a", "00001## 20261208 100000 K P", "  Fehler eins",
-                                                       "  kein FEHLER", "  ende"});
+        site.writeLines(site.logFile("infoprot.tmp"), {"00001<< a", "00001## 20261208 100000 K P",
+                                                       "  Fehler eins", "  kein FEHLER", "  ende"});
         site.writeLines(site.logFile("TRANSFER.LOG"), {"20261208 nichts", "20261208 fehler hier"});
         w = site.start({"-NOMORA"});
         w->AlleDateien1Click(w->AlleDateien1);
@@ -157,8 +157,10 @@ private slots:
         std::string target = s.site.path("report");
         s.w->pickSaveFile = [&] { return QString::fromStdString(target); };
         s.w->Speichern1->trigger();
-        QCOMPARE(QString::fromStdString(s.site.readFile(target + ".txt")),
-                 QStringLiteral("00001<< a\r\n00001## 20261208 100000 K P\r\n  Fehler eins\r\n  kein FEHLER\r\n  ende\r\n"));
+        QCOMPARE(
+            QString::fromStdString(s.site.readFile(target + ".txt")),
+            QStringLiteral(
+                "00001<< a\r\n00001## 20261208 100000 K P\r\n  Fehler eins\r\n  kein FEHLER\r\n  ende\r\n"));
         target = s.site.path("report.log");
         s.w->Speichern1->trigger();
         QVERIFY(!s.site.readFile(target).empty());
@@ -169,14 +171,17 @@ private slots:
         target = s.site.path("fehlt/datei.txt"); // a folder that does not exist: registered, nothing written
         s.w->Speichern1->trigger();
         QCOMPARE(Info().registered().size(), size_t(1));
-        QCOMPARE(QString::fromStdString(Info().registered()[0].context), QStringLiteral("TfrmParallel.Speichern1Click"));
+        QCOMPARE(QString::fromStdString(Info().registered()[0].context),
+                 QStringLiteral("TfrmParallel.Speichern1Click"));
     }
 
     void printAsksOnlyAboveEightyLinesAndPrintsTheSelection() {
         testenv::WindowSite site;
         Lines lines;
         for (int i = 1; i <= 81; ++i)
-            lines.push_back("Zeile " + std::to_string(i) + " Gr\xFC\xDF" "e");
+            lines.push_back("Zeile " + std::to_string(i) +
+                            " Gr\xFC\xDF"
+                            "e");
         site.writeLines(site.path("lang.txt"), lines);
         lines.pop_back();
         site.writeLines(site.path("achtzig.txt"), lines);
