@@ -2,6 +2,7 @@
 
 #include "host/messages.h"
 #include "host/user_state.h"
+#include "shell/hourglass.h"
 #include "shell/parallel_window.h"
 #include "shell/progress_window.h"
 #include "textview/eintragsfilter_dialog.h"
@@ -27,14 +28,6 @@ namespace {
 
 const char* const kFenster = "Fenster";
 const char* const kAnsicht = "Ansicht";
-
-class Hourglass {
-public:
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-};
 
 } // namespace
 

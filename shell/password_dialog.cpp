@@ -28,23 +28,38 @@ void ResetPasswortSperre() {
     g_lockedSince.invalidate();
 }
 
+namespace {
+
+QLineEdit* PasswortFeld(QDialog* dialog, QVBoxLayout* layout, const char* name) {
+    auto* feld = new QLineEdit(dialog);
+    feld->setObjectName(name);
+    feld->setEchoMode(QLineEdit::Password);
+    layout->addWidget(feld);
+    return feld;
+}
+
+// The line for what was wrong with the last entry, and "OK" / "Abbruch" below it.
+QLabel* HinweisUndKnoepfe(QDialog* dialog, QVBoxLayout* layout) {
+    auto* hinweis = new QLabel(dialog);
+    hinweis->setObjectName("lblHinweis");
+    layout->addWidget(hinweis);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbruch"));
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return hinweis;
+}
+
+} // namespace
+
 TPasswortDialog::TPasswortDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmPasswort");
     setWindowTitle(QStringLiteral("Passwort"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Bitte das Passwort eingeben:"), this));
-    edtPasswort = new QLineEdit(this);
-    edtPasswort->setObjectName("edtPasswort");
-    edtPasswort->setEchoMode(QLineEdit::Password);
-    layout->addWidget(edtPasswort);
-    lblHinweis = new QLabel(this);
-    lblHinweis->setObjectName("lblHinweis");
-    layout->addWidget(lblHinweis);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbruch"));
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    edtPasswort = PasswortFeld(this, layout, "edtPasswort");
+    lblHinweis = HinweisUndKnoepfe(this, layout);
 }
 
 TPasswortNeuDialog::TPasswortNeuDialog(QWidget* parent) : QDialog(parent) {
@@ -58,23 +73,10 @@ TPasswortNeuDialog::TPasswortNeuDialog(QWidget* parent) : QDialog(parent) {
     text->setWordWrap(true);
     layout->addWidget(text);
     layout->addWidget(new QLabel(QStringLiteral("Neues Passwort:"), this));
-    edtPasswort = new QLineEdit(this);
-    edtPasswort->setObjectName("edtPasswort");
-    edtPasswort->setEchoMode(QLineEdit::Password);
-    layout->addWidget(edtPasswort);
+    edtPasswort = PasswortFeld(this, layout, "edtPasswort");
     layout->addWidget(new QLabel(QStringLiteral("Passwort wiederholen:"), this));
-    edtWiederholung = new QLineEdit(this);
-    edtWiederholung->setObjectName("edtWiederholung");
-    edtWiederholung->setEchoMode(QLineEdit::Password);
-    layout->addWidget(edtWiederholung);
-    lblHinweis = new QLabel(this);
-    lblHinweis->setObjectName("lblHinweis");
-    layout->addWidget(lblHinweis);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbruch"));
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    edtWiederholung = PasswortFeld(this, layout, "edtWiederholung");
+    lblHinweis = HinweisUndKnoepfe(this, layout);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "host/messages.h"
 #include "host/user_state.h"
 #include "shell/dialog_folders.h"
+#include "shell/hourglass.h"
 #include "shell/parallel_window.h"
 #include "shell/status_bar.h"
 #include "shell/status_texte.h"
@@ -28,19 +29,6 @@
 #include <cstdint>
 
 namespace infemora {
-
-namespace {
-
-// Puts the previous cursor back on every path.
-class Hourglass {
-public:
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-};
-
-} // namespace
 
 void TfrmParallel::Suchen1Click() {
     try {

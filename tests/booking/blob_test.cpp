@@ -10,13 +10,6 @@ using namespace infemora::booktest;
 
 namespace {
 
-std::string Zip(const std::string& text) {
-    TMemoryStream in(text);
-    TMemoryStream out;
-    ZipStream(out, in);
-    return out.Bytes();
-}
-
 class BlobTest : public BookingTest {
 protected:
     // Stores one booking with the given blob bytes and reads its record lines.

@@ -2,6 +2,7 @@
 // Shared pieces of the booking tests: a private site whose settings name a booking file, made-up
 // bookings with exactly the fields a test cares about, and a look at what was registered.
 #include "booking/buchungsprotokoll.h"
+#include "booking/pkpf_blob.h"
 #include "booking/pkpf_writer.h"
 #include "host/messages.h"
 #include "host/settings.h"
@@ -13,6 +14,14 @@
 #include <vector>
 
 namespace infemora::booktest {
+
+// A record text compressed as the booking file stores it.
+inline std::string Zip(const std::string& text) {
+    TMemoryStream in(text);
+    TMemoryStream out;
+    ZipStream(out, in);
+    return out.Bytes();
+}
 
 inline TDateTime Tag(int y, int m, int d) {
     return EncodeDate(y, m, d);

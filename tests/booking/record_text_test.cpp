@@ -9,13 +9,6 @@ using namespace infemora::booktest;
 
 namespace {
 
-std::string Zip(const std::string& text) {
-    TMemoryStream in(text);
-    TMemoryStream out;
-    ZipStream(out, in);
-    return out.Bytes();
-}
-
 const TPKPF_Blob_Arr kDefekt = {{"defekt", "", ""}};
 
 struct Fall {
