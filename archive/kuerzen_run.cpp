@@ -485,6 +485,10 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
         if (in.infoTextVollstaendig) {
             in.infoDateien = m.files;
             text.openDescriptor(m.viewText->get(), m.viewFile);
+            // The logs have been read and are deleted once the parts are written: the memory
+            // that holds their text serves the parts.
+            for (const auto& datei : in.infoDateien)
+                DropCachedText(datei);
         }
     }
     in.infoText = &text;

@@ -248,6 +248,16 @@ int CreateFreshFile(const std::string& path) {
     return fd;
 }
 
+void DropCachedText(const std::string& path) noexcept {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
 void RaiseOpenFileLimit() {
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {

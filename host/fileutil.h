@@ -66,6 +66,11 @@ void CheckReplaceableTarget(const std::string& path);
 // through a link, so no write lands elsewhere. Returns the open descriptor; EFileError on failure.
 int CreateFreshFile(const std::string& path);
 
+// Gives back the memory that caches a file's text, for a file this run replaces or deletes: the
+// memory then serves what the run writes. The bytes on disk stay as they are; a link, a pipe or
+// anything else but a plain file is left alone, and a failure changes nothing.
+void DropCachedText(const std::string& path) noexcept;
+
 // A new file without any name (in $TMPDIR or /tmp), open for reading and writing, gone when its
 // descriptor is closed; for copies that no other process may see or replace. -1 with errno set.
 int PrivateTempFile();

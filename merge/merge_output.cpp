@@ -83,6 +83,9 @@ void MergeOutput::ensureTemp() {
     if (fd_ >= 0)
         return;
     if (!tempStarted_) {
+        // The earlier result keeps its name until this one is complete, but nobody needs its
+        // text in memory meanwhile.
+        DropCachedText(targetPath_);
         fd_ = createPrivate(tempPath_);
         tempStarted_ = true;
         return;
