@@ -249,13 +249,13 @@ int CreateFreshFile(const std::string& path) {
 }
 
 void DropCachedText(const std::string& path) noexcept {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    try {
+        const int fd = OpenRegularFile(path, O_RDONLY, LinkPolicy::Refuse);
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
+        ::close(fd);
+    } catch (...) {
+        // Missing or no plain file: nothing to give back.
+    }
 }
 
 void RaiseOpenFileLimit() {
