@@ -12,21 +12,12 @@ std::vector<TPKPF_Buchung> PkpfBuchungenErzeugen(const PkpfGeneratorOptionen& o)
     auto zahl = [&rng](std::uint32_t n) { return n == 0 ? 0u : static_cast<std::uint32_t>(rng() % n); };
     static const char* const programme[] = {"KASSE", "WWS", "BACKOF", "FILIAL"};
     static const char* const vorfaelle[] = {"VK", "RT", "STO", "EK", "UMB"};
-    static const char* const benutzer[] = {"M\xFCller, J\xF6rg",
-                                           "Schr\xF6"
-                                           "der, Anna",
-                                           "Wei\xDF, Karl",
-                                           "B\xE4"
-                                           "cker; Filiale 2",
-                                           "Kasse 1"};
+    static const char* const benutzer[] = {"M\xFCller, J\xF6rg", "Schr\366der, Anna", "Wei\xDF, Karl",
+                                           "B\344cker; Filiale 2", "Kasse 1"};
     static const char* const arten[] = {"RW", "DE", "AR", "ZA", "BO"};
-    static const char* const texte[] = {"Artikel verkauft",
-                                        "R\xFC"
-                                        "ckgabe Kunde",
-                                        "Preis ge\xE4ndert; alt 4,99",
-                                        "Zahlung bar",
-                                        "Bon gedruckt",
-                                        "Gutschein eingel\xF6st"};
+    static const char* const texte[] = {
+        "Artikel verkauft", "R\374ckgabe Kunde", "Preis ge\xE4ndert; alt 4,99",
+        "Zahlung bar",      "Bon gedruckt",      "Gutschein eingel\xF6st"};
 
     const TDateTime bis = o.bisDatum.isZero() ? Today() : o.bisDatum.dateOnly();
     const int tage = std::max(1, o.tage);

@@ -183,6 +183,7 @@ std::vector<DirLock> LockFolders(const std::vector<std::string>& dirs, LockKind 
                                  std::chrono::milliseconds wait, IProgress& progress, std::string& failure,
                                  bool& busy) {
     std::vector<std::string> order;
+    order.reserve(dirs.size());
     for (const auto& d : dirs)
         order.push_back(IncludeTrailingPathDelimiter(d));
     std::sort(order.begin(), order.end());
