@@ -2,10 +2,9 @@
 
 #include "host/codec1252.h"
 #include "merge/selektion_rules.h"
-
 #include "shell/dialog_buttons.h"
-#include <QGridLayout>
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
