@@ -223,26 +223,11 @@ void NeueDateiSchreiben(const std::string& path, const Teil& teil) {
 
 namespace {
 
-// Whether the old info part can be the merged text's own file cut short: it lies in the log
-// folder, and every line up to the cut is followed by exactly CR LF (as the merge writes them),
-// so that its first bytes are the old part byte for byte.
-bool ohneKopieMoeglich(const KuerzenEingabe& in, const std::string& logDir, std::int64_t schnitt) {
-    if (in.infoTextDatei.empty() || !in.infoText || ExtractFilePath(in.infoTextDatei) != logDir ||
-        in.infoText->lineByteStart(0) != 0)
-        return false;
-    std::uint64_t bytes = 0;
-    for (std::int64_t i = 0; i < schnitt; ++i)
-        bytes += static_cast<std::uint64_t>(in.infoText->lineLength(i)) + 2;
-    return in.infoText->lineByteStart(schnitt) == bytes;
-}
-
-// Cuts the file after its first bytes, flushes it and gives it the archive's name without
-// replacing anything.
-void TextAbschneidenUndEinsetzen(const std::string& datei, std::uint64_t bytes, const std::string& path) {
+// Gives a file the merge wrote in the log folder an archive's name, flushed and without replacing
+// anything.
+void TextEinsetzen(const std::string& datei, const std::string& path) {
     UniqueFd fd(::open(datei.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd || ::ftruncate(fd.get(), static_cast<off_t>(bytes)) != 0 || !SyncDescriptor(fd.get(), path))
-        throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
-    if (!CloseDescriptor(fd.release(), path))
+    if (!fd || !SyncDescriptor(fd.get(), path) || !CloseDescriptor(fd.release(), path))
         throw EFileError("Datei " + path + " kann nicht geschrieben werden: " + errnoText());
     if (!RenameNoReplace(datei, path))
         throw EFileError("Datei " + path + " kann nicht angelegt werden (vorhanden oder nicht beschreibbar)");
@@ -339,7 +324,9 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
         NamenReservieren(AltTranPrefix, logDir, res.tranAlt, res.tranNeu);
         NamenReservieren(AltMenuPrefix, logDir, res.menuAlt, res.menuNeu);
 
-        if (infoFalten && in.infoText) {
+        const KuerzenEingabe::GeteilterText* geteilt =
+            infoFalten && in.infoGeteilt ? &*in.infoGeteilt : nullptr;
+        if (infoFalten && in.infoText && !geteilt) {
             const std::int64_t schnitt = InfoSchnitt(*in.infoText, in.stichtag, progress);
             infoAlt = Teil{nullptr, in.infoText, 0, schnitt};
             infoNeu = Teil{nullptr, in.infoText, schnitt, in.infoText->lineCount()};
@@ -363,8 +350,8 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             if (!t->hinweis.empty())
                 res.hinweise.push_back(t->hinweis);
 
-        res.infoAltZeilen = infoAlt.anzahl();
-        res.infoNeuZeilen = infoNeu.anzahl();
+        res.infoAltZeilen = geteilt ? geteilt->altZeilen : infoAlt.anzahl();
+        res.infoNeuZeilen = geteilt ? geteilt->neuZeilen : infoNeu.anzahl();
         res.tranAltZeilen = static_cast<std::int64_t>(tranAlt.size());
         res.tranNeuZeilen = static_cast<std::int64_t>(tranNeu.size());
         res.menuAltZeilen = static_cast<std::int64_t>(menuAlt.size());
@@ -385,12 +372,17 @@ KuerzenErgebnis ZusammenfuehrenUndKuerzen(const KuerzenEingabe& in, IProgress& p
             return true;
         };
         bool infoNeuDa = false;
-        if (!in.teilSchreiben && infoAlt.anzahl() > 0 && ohneKopieMoeglich(in, logDir, infoAlt.bis)) {
-            // The recent lines are copied out before the text is cut after the old ones.
-            infoNeuDa = teil(res.infoNeu, infoNeu);
-            const std::string path = logDir + res.infoAlt;
-            TextAbschneidenUndEinsetzen(in.infoTextDatei, in.infoText->lineByteStart(infoAlt.bis), path);
-            res.geschrieben.push_back(path);
+        if (geteilt) {
+            auto einsetzen = [&](const std::string& datei, std::int64_t zeilen, const std::string& name) {
+                if (zeilen == 0)
+                    return false;
+                const std::string path = logDir + name;
+                TextEinsetzen(datei, path);
+                res.geschrieben.push_back(path);
+                return true;
+            };
+            einsetzen(geteilt->altDatei, geteilt->altZeilen, res.infoAlt);
+            infoNeuDa = einsetzen(geteilt->neuDatei, geteilt->neuZeilen, res.infoNeu);
         } else {
             teil(res.infoAlt, infoAlt);
             infoNeuDa = teil(res.infoNeu, infoNeu);
@@ -457,7 +449,7 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
     KuerzenEingabe in;
     in.stichtag = stichtag;
     in.logDir = logDir;
-    LogDocument text;
+    KuerzenEingabe::GeteilterText geteilt;
     const std::size_t registriertVorher = Info().registered().size();
     try {
         std::vector<std::string> uebersprungen;
@@ -476,26 +468,30 @@ KuerzenErgebnis ProtokollverzeichnisKuerzen(const std::string& logDir, TDateTime
         merge.files = in.infoDateien;
         merge.allowConsolidation = false;
         merge.logDir = logDir;
-        // The merged text lies in the log folder, where its old part becomes the archive as it is.
+        // The merged text is divided where its recent part begins while it is written, into two
+        // files in the log folder that become the two parts as they are.
         merge.tempPath = IncludeTrailingPathDelimiter(logDir) + "TEMOKUER.TXT";
-        merge.keepOwnFile = true;
+        InfoSchnittSuche schnitt(stichtag);
+        merge.split = &schnitt;
         MergeRunResult m = DateienSortieren(merge, progress);
-        in.infoTextDatei = m.ownFile;
-        in.infoTextVollstaendig = m.success && m.viewText && Info().registered().size() == registriertVorher;
+        geteilt.altDatei = m.ownFile;
+        geteilt.neuDatei = m.ownSplitFile;
+        in.infoTextVollstaendig = m.success && Info().registered().size() == registriertVorher;
         if (in.infoTextVollstaendig) {
             in.infoDateien = m.files;
-            text.openDescriptor(m.viewText->get(), m.viewFile);
-            // The logs have been read and are deleted once the parts are written: the memory
-            // that holds their text serves the parts.
+            geteilt.altZeilen = schnitt.schnittZeile();
+            geteilt.neuZeilen = schnitt.zeilen() - geteilt.altZeilen;
+            in.infoGeteilt = geteilt;
+            // The logs have been read and are deleted once the parts are in place: the memory
+            // that holds their text serves what is written next.
             for (const auto& datei : in.infoDateien)
                 DropCachedText(datei);
         }
     }
-    in.infoText = &text;
     res = ZusammenfuehrenUndKuerzen(in, progress);
-    text.clear();
-    if (!in.infoTextDatei.empty())
-        Ensure_DeleteFile(in.infoTextDatei, false);
+    for (const std::string* datei : {&geteilt.altDatei, &geteilt.neuDatei})
+        if (!datei->empty())
+            Ensure_DeleteFile(*datei, false);
     // As the window shows what is left afterwards, TEMOSORT.TXT holds it too.
     if (res.success) {
         try {

@@ -2,9 +2,10 @@
 // Merge and shorten: folds the live logs of the log directory into numbered archive files and
 // keeps only the entries of the last days in the live logs.
 //
-// The info logs arrive as the merged text the view shows; the transfer and menu logs are read
-// from their files (a view of them may be older than the file, and archiving it would repeat
-// lines archived before). Each text is split into an old part (up to the first line or entry
+// The info logs arrive as the merged text the view shows (in the window) or as the merge divided
+// it while writing (without a window); the transfer and menu logs are read from their files (a
+// view of them may be older than the file, and archiving it would repeat lines archived
+// before). Each text is split into an old part (up to the first line or entry
 // dated on or after the cutoff day), which goes to a new archive file, and a recent part, which
 // replaces the live log.
 //
@@ -16,6 +17,7 @@
 #include "host/dir_lock.h"
 #include "host/progress.h"
 #include "host/textfile.h"
+#include "merge/text_split.h"
 
 #include <cstdint>
 #include <functional>
@@ -54,6 +56,44 @@ void InfoAufteilen(Lines& arbeit, TDateTime stichtag, Lines& alt, Lines& neu, IP
 // index of its first line, lineCount() when all of it is old. The text is read in blocks up to
 // there only, never held whole.
 std::int64_t InfoSchnitt(const LogDocument& text, TDateTime stichtag, IProgress& progress);
+// The same cut found while the merged text is written, byte by byte in pieces of any size and
+// with the line breaks of the view (CR LF, LF or CR): it names the offset of the recent part's
+// first byte once the rule has decided it, which is when the line after the deciding pair begins
+// (or the text ends). Holds only a few bytes of the last lines, whatever their length.
+class InfoSchnittSuche final : public ITextSplit {
+public:
+    explicit InfoSchnittSuche(TDateTime stichtag) : stichtag_(stichtag) {}
+    std::optional<std::uint64_t> Feed(const char* data, std::size_t size) override;
+    std::optional<std::uint64_t> Finish() override;
+    // After Finish: the index of the first recent line (all lines when none is recent) and the
+    // number of lines of the text.
+    std::int64_t schnittZeile() const { return schnitt_ ? schnittZeile_ : zeilen_; }
+    std::int64_t zeilen() const { return zeilen_; }
+
+private:
+    // What the rule needs of a line: its start and first bytes, and where its content lies.
+    struct Zeile {
+        std::uint64_t start = 0;
+        char kopf[16] = {};
+        std::size_t kopfLaenge = 0;
+        std::uint64_t erstesZeichen = 0, letztesZeichen = 0; // offsets of the first and last non-blank
+        bool inhalt = false;                                 // a non-blank was seen
+        std::string_view kopfText() const { return {kopf, kopfLaenge}; }
+        std::uint64_t getrimmt() const { return inhalt ? letztesZeichen - erstesZeichen + 1 : 0; }
+    };
+    void teilstueck(const char* from, const char* to, std::uint64_t offset);
+    void zeileEnde(std::uint64_t naechsteZeile);
+
+    TDateTime stichtag_;
+    std::uint64_t offset_ = 0;       // of the next byte
+    bool crOffen_ = false;           // the last piece ended in a CR
+    Zeile aktuell_;                  // the line being read
+    Zeile zeile1_, zeile2_, zeile3_; // the last three complete lines, the latest first
+    std::int64_t zeilen_ = 0;        // complete lines so far
+    std::optional<std::uint64_t> schnitt_;
+    std::int64_t schnittZeile_ = 0;
+};
+
 void ZeilenAufteilen(Lines& arbeit, const std::function<bool(std::string_view)>& istAlt, Lines& alt,
                      Lines& neu, IProgress& progress);
 
@@ -81,10 +121,15 @@ struct KuerzenEingabe {
     TDateTime stichtag;
     // The merged info text; null stands for an empty one.
     const LogDocument* infoText = nullptr;
-    // The file the info text was read from when it is the merge's own file in the log folder
-    // (not TEMOSORT.TXT): the old part is then that very file, cut after its last old line,
-    // so a large text is written once and not copied. The run removes it in any case.
-    std::string infoTextDatei;
+    // Instead of infoText: the merged text as the merge divided it while writing (see
+    // InfoSchnittSuche), in two files of its own in the log folder, which become the old and the
+    // recent part as they are, so that a large text is written once and never copied. The caller
+    // removes what is left of them.
+    struct GeteilterText {
+        std::string altDatei, neuDatei; // neuDatei empty when no line is recent
+        std::int64_t altZeilen = 0, neuZeilen = 0;
+    };
+    std::optional<GeteilterText> infoGeteilt;
     // False when the merge behind the info text failed: the info logs are then left alone, as
     // deleting them would lose what the text lacks.
     bool infoTextVollstaendig = true;

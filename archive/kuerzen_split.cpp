@@ -6,6 +6,9 @@
 #include "merge/infoprot_layout.h"
 #include "textview/line_scanner.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace infemora {
 
 namespace {
@@ -95,6 +98,99 @@ std::int64_t InfoSchnitt(const LogDocument& text, TDateTime stichtag, IProgress&
         letzte.assign(zeile);
     }
     return count;
+}
+
+void InfoSchnittSuche::teilstueck(const char* from, const char* to, std::uint64_t offset) {
+    // Once the cut is known, the lines are only counted.
+    if (schnitt_ || from == to)
+        return;
+    Zeile& z = aktuell_;
+    if (z.kopfLaenge < sizeof z.kopf) {
+        const std::size_t n = std::min(sizeof z.kopf - z.kopfLaenge, static_cast<std::size_t>(to - from));
+        std::memcpy(z.kopf + z.kopfLaenge, from, n);
+        z.kopfLaenge += n;
+    }
+    const char* p = from;
+    if (!z.inhalt) {
+        while (p < to && istLeerzeichen(*p))
+            ++p;
+        if (p == to)
+            return;
+        z.inhalt = true;
+        z.erstesZeichen = offset + static_cast<std::uint64_t>(p - from);
+    }
+    const char* q = to;
+    while (q > p && istLeerzeichen(q[-1]))
+        --q;
+    if (q > p)
+        z.letztesZeichen = offset + static_cast<std::uint64_t>(q - 1 - from);
+}
+
+void InfoSchnittSuche::zeileEnde(std::uint64_t naechsteZeile) {
+    // Line j is complete, so the pair (j - 2, j - 1) is one with a line after it.
+    const std::int64_t j = zeilen_++;
+    if (!schnitt_ && j >= 2 && !CheckInfoDatum(zeile2_.kopfText(), zeile1_.kopfText(), stichtag_)) {
+        const std::int64_t i = j - 2;
+        const bool trennzeile = i > 0 && zeile3_.getrimmt() < kTrennzeileLaenge;
+        schnittZeile_ = trennzeile ? i - 1 : i;
+        schnitt_ = trennzeile ? zeile3_.start : zeile2_.start;
+    }
+    if (!schnitt_) {
+        zeile3_ = zeile2_;
+        zeile2_ = zeile1_;
+        zeile1_ = aktuell_;
+    }
+    aktuell_ = Zeile{};
+    aktuell_.start = naechsteZeile;
+}
+
+std::optional<std::uint64_t> InfoSchnittSuche::Feed(const char* data, std::size_t size) {
+    if (size == 0)
+        return schnitt_;
+    const std::uint64_t base = offset_;
+    offset_ += size;
+    const char* p = data;
+    const char* const end = data + size;
+    auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - data); };
+    if (crOffen_) {
+        crOffen_ = false;
+        if (*p == '\n')
+            ++p;
+        zeileEnde(at(p));
+    }
+    auto find = [end](const char* from, char c) {
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        return hit ? static_cast<const char*>(hit) : end;
+    };
+    const char* nextLf = find(p, '\n');
+    const char* nextCr = find(p, '\r');
+    for (;;) {
+        const char* q = std::min(nextLf, nextCr);
+        teilstueck(p, q, at(p));
+        if (q == end)
+            break;
+        if (*q == '\r' && q + 1 == end) {
+            crOffen_ = true; // the next piece tells whether an LF follows
+            break;
+        }
+        p = *q == '\r' && q[1] == '\n' ? q + 2 : q + 1;
+        zeileEnde(at(p));
+        if (nextLf < p)
+            nextLf = find(p, '\n');
+        if (nextCr < p)
+            nextCr = find(p, '\r');
+    }
+    return schnitt_;
+}
+
+std::optional<std::uint64_t> InfoSchnittSuche::Finish() {
+    if (crOffen_) {
+        crOffen_ = false;
+        zeileEnde(offset_);
+    } else if (offset_ > aktuell_.start) {
+        zeileEnde(offset_);
+    }
+    return schnitt_;
 }
 
 void ZeilenAufteilen(Lines& arbeit, const std::function<bool(std::string_view)>& istAlt, Lines& alt,

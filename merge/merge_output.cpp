@@ -3,6 +3,7 @@
 #include "host/errors.h"
 #include "host/fileutil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -49,6 +50,10 @@ MergeOutput::~MergeOutput() {
         ::close(spillFd_);
         ::unlink(spillPath_.c_str());
     }
+    if (secondFd_ >= 0)
+        ::close(secondFd_);
+    if (!secondPath_.empty() && !secondKept_)
+        ::unlink(secondPath_.c_str());
 }
 
 int MergeOutput::createPrivate(std::string& path) const {
@@ -95,11 +100,57 @@ void MergeOutput::ensureTemp() {
         throw EFileError("Datei " + tempPath_ + " kann nicht geöffnet werden: " + errnoText());
 }
 
+void MergeOutput::writeOut(const char* data, std::size_t size) {
+    if (secondFd_ >= 0) {
+        writeAll(secondFd_, data, size, secondPath_);
+        return;
+    }
+    if (split_) {
+        if (const std::optional<std::uint64_t> at = split_->Feed(data, size)) {
+            startSecond(*at, data, size);
+            return;
+        }
+    }
+    writeAll(fd_, data, size, tempPath_);
+    firstBytes_ += size;
+}
+
+void MergeOutput::startSecond(std::uint64_t at, const char* data, std::size_t size) {
+    if (at > firstBytes_ + size)
+        throw EFileError("Die Teilung von " + targetPath_ + " liegt hinter dem geschriebenen Text");
+    secondFd_ = createPrivate(secondPath_);
+    if (at >= firstBytes_) {
+        const std::size_t first = static_cast<std::size_t>(at - firstBytes_);
+        writeAll(fd_, data, first, tempPath_);
+        firstBytes_ = at;
+        writeAll(secondFd_, data + first, size - first, secondPath_);
+        return;
+    }
+    // The rule decided a few lines late: what the first file holds past the offset moves over.
+    std::vector<char> block(std::min<std::uint64_t>(firstBytes_ - at, 1u << 20));
+    for (std::uint64_t from = at; from < firstBytes_;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), firstBytes_ - from));
+        const ssize_t r = ::pread(fd_, block.data(), want, static_cast<off_t>(from));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            throw EFileError("Datei " + tempPath_ +
+                             " kann nicht gelesen werden: " + (r < 0 ? errnoText() : std::string("zu kurz")));
+        writeAll(secondFd_, block.data(), static_cast<std::size_t>(r), secondPath_);
+        from += static_cast<std::uint64_t>(r);
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(at)) != 0)
+        throw EFileError("Datei " + tempPath_ + " kann nicht gek\xC3\xBCrzt werden: " + errnoText());
+    firstBytes_ = at;
+    writeAll(secondFd_, data, size, secondPath_);
+}
+
 void MergeOutput::writeCommitted() {
     if (mark_ == 0)
         return;
     ensureTemp();
-    writeAll(fd_, buf_.data(), mark_, tempPath_);
+    writeOut(buf_.data(), mark_);
     buf_.erase(0, mark_);
     mark_ = 0;
 }
@@ -132,7 +183,7 @@ void MergeOutput::appendSpillToTemp() {
         if (r == 0)
             break;
         try {
-            writeAll(fd_, block.data(), static_cast<std::size_t>(r), tempPath_);
+            writeOut(block.data(), static_cast<std::size_t>(r));
         } catch (...) {
             ::close(in);
             throw;
@@ -187,6 +238,18 @@ void MergeOutput::Finish(bool sync) {
     appendSpillToTemp();
     mark_ = buf_.size();
     writeCommitted();
+    ensureTemp();
+    if (split_ && secondFd_ < 0) {
+        if (const std::optional<std::uint64_t> at = split_->Finish())
+            startSecond(*at, nullptr, 0);
+    }
+    if (secondFd_ >= 0) {
+        const int fd = secondFd_;
+        secondFd_ = -1;
+        const bool synced = !sync || SyncDescriptor(fd, secondPath_);
+        if (!CloseDescriptor(fd, secondPath_) || !synced)
+            throw EFileError("Datei " + secondPath_ + " kann nicht geschrieben werden: " + errnoText());
+    }
     closeTemp(sync);
 }
 
@@ -201,6 +264,11 @@ UniqueFd MergeOutput::OpenResult() const {
 std::string MergeOutput::Keep() {
     published_ = true;
     return tempPath_;
+}
+
+std::string MergeOutput::KeepSplit() {
+    secondKept_ = true;
+    return secondPath_;
 }
 
 bool MergeOutput::Publish() {

@@ -7,10 +7,15 @@
 // progress stays in memory; should it grow very large while it may still start a new part
 // (when its lines must not land in the current temp file), it moves to a spill file beside the
 // temp file instead, so that memory stays bounded.
+//
+// With a split rule, the text goes into two private files instead of one: up to the offset the
+// rule names, and from there on. Nothing is cut into parts then.
 #include "host/unique_fd.h"
 #include "merge/infoprot_readers.h"
+#include "merge/text_split.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace infemora {
@@ -24,6 +29,9 @@ public:
     MergeOutput& operator=(const MergeOutput&) = delete;
 
     void Append(const char* data, std::size_t size) override;
+
+    // Before the first byte: the text is divided where the rule says (see ITextSplit).
+    void SplitBy(ITextSplit* split) { split_ = split; }
 
     // Whether the batch now starting may become the first batch of a new part.
     void SetBatchMayStartPart(bool may) { mayStartPart_ = may; }
@@ -43,6 +51,9 @@ public:
     // After Finish, instead of Publish: the finished text keeps its private name, which the
     // caller takes over (and removes when done with it).
     std::string Keep();
+    // With a split rule, after Finish and Keep: the private name of the file from the split on,
+    // which the caller takes over too; empty when the whole text stayed in the first file.
+    std::string KeepSplit();
 
     const std::string& targetPath() const { return targetPath_; }
     // The private name of the current temp file (empty before the first write).
@@ -55,6 +66,8 @@ private:
     void spillPending();
     void appendSpillToTemp();
     void closeTemp(bool sync);
+    void writeOut(const char* data, std::size_t size);
+    void startSecond(std::uint64_t at, const char* data, std::size_t size);
 
     int createPrivate(std::string& path) const;
 
@@ -66,6 +79,11 @@ private:
     std::size_t mark_ = 0;
     std::size_t writeBytes_, spillBytes_;
     bool mayStartPart_ = false;
+    ITextSplit* split_ = nullptr;
+    std::uint64_t firstBytes_ = 0; // bytes written to the first file while the split is open
+    int secondFd_ = -1;            // the file from the split on, once it is known
+    std::string secondPath_;
+    bool secondKept_ = false;
 };
 
 } // namespace infemora

@@ -249,7 +249,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         // Only an unfiltered run may consolidate: parts of a filtered run would hold the window
         // alone, and the sources deleted after it everything else. A run that consolidates has
         // the folders to itself; any other reads them while no run changes them.
-        bool mayConsolidate = in.allowConsolidation && !in.AFilter;
+        bool mayConsolidate = in.allowConsolidation && !in.AFilter && !in.split;
         std::string hindernis; // why a consolidation due would not happen
         std::string why;
         bool busy = false;
@@ -303,6 +303,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
         TParallelReader reader(streams);
         reader.Start();
         std::optional<MergeOutput> out(std::in_place, tempPath, in.writeBytes, in.spillBytes);
+        out->SplitBy(in.split);
 
         std::int64_t counted = 0; // lines since the last write
         int flushCount = 0;       // writes into the current temp file
@@ -458,8 +459,9 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             }
         }
         // The result takes the shared name last; what this run shows is its own file in any case.
-        if (in.keepOwnFile && !archived) {
+        if ((in.keepOwnFile || in.split) && !archived) {
             res.ownFile = out->Keep();
+            res.ownSplitFile = out->KeepSplit();
             published = true;
         }
         if (!published && !out->Publish() && !archived)

@@ -11,6 +11,7 @@
 #include "host/textfile.h"
 #include "host/unique_fd.h"
 #include "merge/infoprot_readers.h"
+#include "merge/text_split.h"
 
 #include <chrono>
 #include <cstddef>
@@ -49,6 +50,10 @@ struct MergeRunInput {
     // taking tempPath's name: for a caller that goes on to cut the text up without copying it.
     // Only without consolidation.
     bool keepOwnFile = false;
+    // Divides the text, as it is written, into the run's own file and a second one (the result's
+    // ownSplitFile) where the rule says; both are kept as with keepOwnFile. Such a run never
+    // consolidates. The rule is the caller's and outlives the run.
+    ITextSplit* split = nullptr;
     // Where the archive numbers are looked up; empty: the host's INFOPROT directory.
     std::string logDir;
     // Read buffer per input file; 0 keeps the setting of the streams object.
@@ -70,6 +75,9 @@ struct MergeRunResult {
     std::shared_ptr<UniqueFd> viewText;
     // With keepOwnFile: the file viewText is open on, now the caller's to remove.
     std::string ownFile;
+    // With split: the second file, the caller's to remove; empty when nothing went into it.
+    // viewText and ownFile hold the text before the split then.
+    std::string ownSplitFile;
     // Lines of viewFile; the view enables filter, save and print above one line.
     std::int64_t lines = 0;
     // At least one archive part was cut.

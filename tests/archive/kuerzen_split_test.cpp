@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <random>
+
 namespace infemora {
 namespace {
 
@@ -210,6 +214,68 @@ TEST_F(KuerzenZeilen, TheCutInTheMergedTextIsWhereTheSplitOfItsLinesWouldBe) {
         text.setLines(texte[t]);
         EXPECT_EQ(InfoSchnitt(text, stichtag, progress), static_cast<std::int64_t>(alt.size()))
             << "text " << t;
+    }
+}
+
+// The cut found while the text is written, in pieces of any size, is the cut of the text read
+// as the view reads it: the same line, and its first byte. Random texts of the lines the rule
+// looks at, with every kind of line break (also a CR at the end of a piece), blank and long
+// lines, and no break after the last line.
+TEST_F(KuerzenZeilen, TheCutFoundWhileWritingIsTheCutOfTheWrittenText) {
+    const std::vector<std::string> bausteine = {
+        "00001<< alt",
+        "00001## 20261127 235959 alt",
+        "00001<< neu",
+        "00001## 20261128 000000 neu",
+        "00001## 2026113x 000000 kein Datum",
+        "00001##",
+        "Text einer Meldung, l\xE4nger als der Kopf, den sich die Suche merkt",
+        "",
+        "  \t ",
+        " 12345 ",
+        "123456",
+        "x",
+        std::string(100, ' ') + "x" + std::string(100, ' '),
+    };
+    const std::vector<std::string> umbrueche = {"\r\n", "\r\n", "\n", "\r", "\r\r\n"};
+    std::mt19937 zufall(20261209);
+    auto wahl = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(zufall); };
+    for (int runde = 0; runde < 400; ++runde) {
+        std::string bytes;
+        const std::size_t zeilen = wahl(30);
+        for (std::size_t z = 0; z < zeilen; ++z) {
+            bytes += bausteine[wahl(bausteine.size())];
+            if (z + 1 < zeilen || wahl(2) == 0)
+                bytes += umbrueche[wahl(umbrueche.size())];
+        }
+        LogDocument text;
+        text.setBytes(bytes);
+        const std::int64_t erwartet = InfoSchnitt(text, stichtag, progress);
+
+        InfoSchnittSuche suche(stichtag);
+        std::optional<std::uint64_t> offset;
+        for (std::size_t von = 0; von < bytes.size();) {
+            const std::size_t n = std::min(bytes.size() - von, 1 + wahl(runde % 2 ? 3 : 40));
+            const std::optional<std::uint64_t> jetzt = suche.Feed(bytes.data() + von, n);
+            von += n;
+            if (offset) {
+                EXPECT_EQ(jetzt, offset) << "the cut, once named, stays";
+            } else if (jetzt) {
+                EXPECT_LE(*jetzt, von);
+                offset = jetzt;
+            }
+        }
+        if (!offset)
+            offset = suche.Finish();
+        else
+            suche.Finish();
+        const std::string fall = "round " + std::to_string(runde);
+        EXPECT_EQ(suche.zeilen(), text.lineCount()) << fall;
+        EXPECT_EQ(suche.schnittZeile(), erwartet) << fall;
+        EXPECT_EQ(offset.has_value(), erwartet < text.lineCount()) << fall;
+        if (offset && erwartet < text.lineCount()) {
+            EXPECT_EQ(*offset, text.lineByteStart(erwartet)) << fall;
+        }
     }
 }
 
