@@ -141,7 +141,8 @@ struct KuerzenEingabe {
     std::optional<std::vector<DateiStempel>> infoStempelVorher;
     std::string logDir; // where the live logs and the archives lie
     // Writes one archive or recent part as a new file, never replacing one; the default writes a
-    // temp file beside it, flushes it and links it into place. Tests put a failing one here.
+    // temp file beside it, flushes it and links it into place (the info parts of a divided text
+    // are files already and only take their names). Tests put a failing one here.
     std::function<void(const std::string& path, const Teil& teil)> teilSchreiben;
 };
 

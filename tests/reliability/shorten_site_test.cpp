@@ -58,6 +58,10 @@ TEST(ShortenSite, SixtyDaysShortenedToThreeKeepEveryLineOnceAndOnlyRecentEntries
             EXPECT_LT(d, cutoff) << rec.name << " holds a kept day";
         }
     EXPECT_GT(archived, dates.size());
+    // The counts the report gives are those of the files.
+    EXPECT_EQ(res.infoNeuZeilen, static_cast<std::int64_t>(kuerzentest::Zeilen(live.front()).size()));
+    EXPECT_EQ(res.infoAltZeilen,
+              static_cast<std::int64_t>(kuerzentest::Zeilen(site.logFile(res.infoAlt)).size()));
     SetClockForTesting(TDateTime());
 }
 
