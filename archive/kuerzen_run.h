@@ -18,6 +18,7 @@
 #include "host/progress.h"
 #include "host/textfile.h"
 #include "merge/text_split.h"
+#include "textview/line_cutter.h"
 
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,10 @@ public:
     std::int64_t zeilen() const { return zeilen_; }
 
 private:
+    friend class LineCutter<InfoSchnittSuche>;
+    void content(const char* from, const char* to, std::uint64_t offset);
+    void line(std::uint64_t start, std::uint64_t length, LineBreak lineBreak);
+
     // What the rule needs of a line: its start and first bytes, and where its content lies.
     struct Zeile {
         std::uint64_t start = 0;
@@ -81,12 +86,9 @@ private:
         std::string_view kopfText() const { return {kopf, kopfLaenge}; }
         std::uint64_t getrimmt() const { return inhalt ? letztesZeichen - erstesZeichen + 1 : 0; }
     };
-    void teilstueck(const char* from, const char* to, std::uint64_t offset);
-    void zeileEnde(std::uint64_t naechsteZeile);
 
     TDateTime stichtag_;
-    std::uint64_t offset_ = 0;       // of the next byte
-    bool crOffen_ = false;           // the last piece ended in a CR
+    LineCutter<InfoSchnittSuche> zeilenweise_{*this};
     Zeile aktuell_;                  // the line being read
     Zeile zeile1_, zeile2_, zeile3_; // the last three complete lines, the latest first
     std::int64_t zeilen_ = 0;        // complete lines so far

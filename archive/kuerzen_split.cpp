@@ -100,9 +100,9 @@ std::int64_t InfoSchnitt(const LogDocument& text, TDateTime stichtag, IProgress&
     return count;
 }
 
-void InfoSchnittSuche::teilstueck(const char* from, const char* to, std::uint64_t offset) {
+void InfoSchnittSuche::content(const char* from, const char* to, std::uint64_t offset) {
     // Once the cut is known, the lines are only counted.
-    if (schnitt_ || from == to)
+    if (schnitt_)
         return;
     Zeile& z = aktuell_;
     if (z.kopfLaenge < sizeof z.kopf) {
@@ -126,9 +126,10 @@ void InfoSchnittSuche::teilstueck(const char* from, const char* to, std::uint64_
         z.letztesZeichen = offset + static_cast<std::uint64_t>(q - 1 - from);
 }
 
-void InfoSchnittSuche::zeileEnde(std::uint64_t naechsteZeile) {
+void InfoSchnittSuche::line(std::uint64_t start, std::uint64_t /*length*/, LineBreak /*lineBreak*/) {
     // Line j is complete, so the pair (j - 2, j - 1) is one with a line after it.
     const std::int64_t j = zeilen_++;
+    aktuell_.start = start;
     if (!schnitt_ && j >= 2 && !CheckInfoDatum(zeile2_.kopfText(), zeile1_.kopfText(), stichtag_)) {
         const std::int64_t i = j - 2;
         const bool trennzeile = i > 0 && zeile3_.getrimmt() < kTrennzeileLaenge;
@@ -141,55 +142,15 @@ void InfoSchnittSuche::zeileEnde(std::uint64_t naechsteZeile) {
         zeile1_ = aktuell_;
     }
     aktuell_ = Zeile{};
-    aktuell_.start = naechsteZeile;
 }
 
 std::optional<std::uint64_t> InfoSchnittSuche::Feed(const char* data, std::size_t size) {
-    if (size == 0)
-        return schnitt_;
-    const std::uint64_t base = offset_;
-    offset_ += size;
-    const char* p = data;
-    const char* const end = data + size;
-    auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - data); };
-    if (crOffen_) {
-        crOffen_ = false;
-        if (*p == '\n')
-            ++p;
-        zeileEnde(at(p));
-    }
-    auto find = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* nextLf = find(p, '\n');
-    const char* nextCr = find(p, '\r');
-    for (;;) {
-        const char* q = std::min(nextLf, nextCr);
-        teilstueck(p, q, at(p));
-        if (q == end)
-            break;
-        if (*q == '\r' && q + 1 == end) {
-            crOffen_ = true; // the next piece tells whether an LF follows
-            break;
-        }
-        p = *q == '\r' && q[1] == '\n' ? q + 2 : q + 1;
-        zeileEnde(at(p));
-        if (nextLf < p)
-            nextLf = find(p, '\n');
-        if (nextCr < p)
-            nextCr = find(p, '\r');
-    }
+    zeilenweise_.feed(data, size);
     return schnitt_;
 }
 
 std::optional<std::uint64_t> InfoSchnittSuche::Finish() {
-    if (crOffen_) {
-        crOffen_ = false;
-        zeileEnde(offset_);
-    } else if (offset_ > aktuell_.start) {
-        zeileEnde(offset_);
-    }
+    zeilenweise_.finish();
     return schnitt_;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <limits>
 
 namespace infemora {
@@ -243,73 +242,6 @@ std::uint64_t LineIndex::textLength() const {
 std::size_t LineIndex::memoryBytes() const {
     return chunks_.capacity() * sizeof(chunks_[0]) + chunks_.size() * kBlocksPerChunk * sizeof(Block) +
            wide_.capacity() * sizeof(wide_[0]) + gaps_.capacity() * sizeof(gaps_[0]);
-}
-
-void LineIndexBuilder::feed(const char* data, std::size_t size) {
-    if (size == 0)
-        return;
-    const std::uint64_t base = offset_;
-    offset_ += size;
-    const char* p = data;
-    const char* const end = data + size;
-    if (pendingCr_) {
-        pendingCr_ = false;
-        const std::uint64_t crAt = base - 1;
-        if (*p == '\n') {
-            index_.addLine(lineStart_, crAt - lineStart_, LineBreak::CrLf);
-            lineStart_ = base + 1;
-            ++p;
-        } else {
-            index_.addLine(lineStart_, crAt - lineStart_, LineBreak::Cr);
-            lineStart_ = base;
-        }
-    }
-    // Each kind of break is looked for with memchr; a cursor is searched again only once the
-    // scan has passed it, so a file without CR costs one failed memchr per piece.
-    auto find = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* nextLf = find(p, '\n');
-    const char* nextCr = find(p, '\r');
-    for (;;) {
-        const char* q = std::min(nextLf, nextCr);
-        if (q == end)
-            break;
-        const std::uint64_t at = base + static_cast<std::uint64_t>(q - data);
-        if (*q == '\n') {
-            index_.addLine(lineStart_, at - lineStart_, LineBreak::Lf);
-            lineStart_ = at + 1;
-            p = q + 1;
-        } else if (q + 1 == end) {
-            pendingCr_ = true; // the next piece tells whether an LF follows
-            break;
-        } else if (q[1] == '\n') {
-            index_.addLine(lineStart_, at - lineStart_, LineBreak::CrLf);
-            lineStart_ = at + 2;
-            p = q + 2;
-        } else {
-            index_.addLine(lineStart_, at - lineStart_, LineBreak::Cr);
-            lineStart_ = at + 1;
-            p = q + 1;
-        }
-        if (nextLf < p)
-            nextLf = find(p, '\n');
-        if (nextCr < p)
-            nextCr = find(p, '\r');
-    }
-}
-
-void LineIndexBuilder::finish() {
-    if (pendingCr_) {
-        pendingCr_ = false;
-        index_.addLine(lineStart_, offset_ - 1 - lineStart_, LineBreak::Cr);
-        lineStart_ = offset_;
-    }
-    if (lineStart_ < offset_) {
-        index_.addLine(lineStart_, offset_ - lineStart_, LineBreak::None);
-        lineStart_ = offset_;
-    }
 }
 
 } // namespace infemora

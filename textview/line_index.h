@@ -10,6 +10,9 @@
 // An index may also hold a selection of a text's lines (the entries a filter lets through): a
 // line followed by bytes that are not part of the index records the size of that gap, and
 // positions leave the gaps out, as if the lines stood one after the other.
+#include "textview/line_break.h"
+#include "textview/line_cutter.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +21,6 @@
 #include <vector>
 
 namespace infemora {
-
-enum class LineBreak { None, Lf, Cr, CrLf };
 
 struct LineSpan {
     std::uint64_t byteStart = 0;
@@ -94,22 +95,27 @@ private:
     std::uint64_t gapTotal_ = 0;
 };
 
-// Cuts a stream of bytes, handed over in pieces of any size, into lines at CR LF, LF or CR.
-// A CR that ends one piece is resolved by the next. A final line break makes no empty last line.
+// Indexes a stream of bytes, handed over in pieces of any size, as LineCutter cuts it.
 class LineIndexBuilder {
 public:
-    explicit LineIndexBuilder(LineIndex& index) : index_(index) {}
+    explicit LineIndexBuilder(LineIndex& index) : sink_{index}, cutter_(sink_) {}
     // Goes on with bytes that start at this offset (behind the lines already indexed).
-    LineIndexBuilder(LineIndex& index, std::uint64_t offset)
-        : index_(index), offset_(offset), lineStart_(offset) {}
-    void feed(const char* data, std::size_t size);
-    void finish();
+    LineIndexBuilder(LineIndex& index, std::uint64_t offset) : sink_{index}, cutter_(sink_, offset) {}
+    LineIndexBuilder(const LineIndexBuilder&) = delete;
+    LineIndexBuilder& operator=(const LineIndexBuilder&) = delete;
+    void feed(const char* data, std::size_t size) { cutter_.feed(data, size); }
+    void finish() { cutter_.finish(); }
 
 private:
-    LineIndex& index_;
-    std::uint64_t offset_ = 0; // byte offset of the next piece
-    std::uint64_t lineStart_ = 0;
-    bool pendingCr_ = false;
+    struct ToIndex {
+        LineIndex& index;
+        void content(const char*, const char*, std::uint64_t) {}
+        void line(std::uint64_t start, std::uint64_t length, LineBreak lineBreak) {
+            index.addLine(start, length, lineBreak);
+        }
+    };
+    ToIndex sink_;
+    LineCutter<ToIndex> cutter_;
 };
 
 } // namespace infemora
