@@ -101,18 +101,16 @@ void MergeOutput::ensureTemp() {
 }
 
 void MergeOutput::writeOut(const char* data, std::size_t size) {
+    // The rule is told every byte, also after the split: it may count what follows.
+    const std::optional<std::uint64_t> at = split_ ? split_->Feed(data, size) : std::nullopt;
     if (secondFd_ >= 0) {
         writeAll(secondFd_, data, size, secondPath_);
-        return;
+    } else if (at) {
+        startSecond(*at, data, size);
+    } else {
+        writeAll(fd_, data, size, tempPath_);
+        firstBytes_ += size;
     }
-    if (split_) {
-        if (const std::optional<std::uint64_t> at = split_->Feed(data, size)) {
-            startSecond(*at, data, size);
-            return;
-        }
-    }
-    writeAll(fd_, data, size, tempPath_);
-    firstBytes_ += size;
 }
 
 void MergeOutput::startSecond(std::uint64_t at, const char* data, std::size_t size) {
@@ -239,8 +237,9 @@ void MergeOutput::Finish(bool sync) {
     mark_ = buf_.size();
     writeCommitted();
     ensureTemp();
-    if (split_ && secondFd_ < 0) {
-        if (const std::optional<std::uint64_t> at = split_->Finish())
+    if (split_) {
+        const std::optional<std::uint64_t> at = split_->Finish();
+        if (at && secondFd_ < 0)
             startSecond(*at, nullptr, 0);
     }
     if (secondFd_ >= 0) {

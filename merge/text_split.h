@@ -1,8 +1,9 @@
 #pragma once
-// Where a text being written divides into two files. The writer hands over every byte in order
-// and starts the second file at the offset the rule names; the rule may name it only some lines
-// after that point (once it has seen what it needs), and the writer then moves the bytes past the
-// offset over. A text is divided at most once.
+// Where a text being written divides into two files. The writer hands over every byte in order,
+// also those after the split, and ends with Finish. It starts the second file at the offset the
+// rule names; the rule may name it only some lines after that point (once it has seen what it
+// needs), and the writer then moves the bytes past the offset over. A text is divided at most
+// once.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -18,11 +18,15 @@ struct LateSplit : ITextSplit {
     std::optional<std::uint64_t> at;
     std::uint64_t decideAfter = 0;
     std::uint64_t seen = 0;
+    bool finished = false;
     std::optional<std::uint64_t> Feed(const char*, std::size_t size) override {
         seen += size;
         return at && seen >= decideAfter ? at : std::nullopt;
     }
-    std::optional<std::uint64_t> Finish() override { return at; }
+    std::optional<std::uint64_t> Finish() override {
+        finished = true;
+        return at;
+    }
 };
 
 TEST(MergeOutputSplit, EveryByteLandsOnceOnItsSideOfTheOffsetHoweverLateTheRuleDecides) {
@@ -52,6 +56,8 @@ TEST(MergeOutputSplit, EveryByteLandsOnceOnItsSideOfTheOffsetHoweverLateTheRuleD
         }
         out.Finish(true);
         const std::string first = out.Keep(), second = out.KeepSplit();
+        EXPECT_EQ(rule.seen, text.size()) << f.name << ": the rule is told every byte, as it may count them";
+        EXPECT_TRUE(rule.finished) << f.name;
         const std::size_t at = f.at ? static_cast<std::size_t>(*f.at) : text.size();
         EXPECT_EQ(site.readFile(first), text.substr(0, at)) << f.name;
         EXPECT_EQ(second.empty(), !f.at) << f.name;
