@@ -234,6 +234,9 @@ std::string LogDocument::lineSlice(std::int64_t line, std::int64_t column, std::
 }
 
 std::size_t LogDocument::readBytes(std::uint64_t offset, char* dest, std::size_t size) const {
+    // Lines without a byte (empty lines only) are read into no buffer at all.
+    if (size == 0)
+        return 0;
     if (fd_ < 0) {
         if (offset >= bytes_.size())
             return 0;
