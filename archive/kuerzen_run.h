@@ -4,10 +4,9 @@
 //
 // The info logs arrive as the merged text the view shows (in the window) or as the merge divided
 // it while writing (without a window); the transfer and menu logs are read from their files (a
-// view of them may be older than the file, and archiving it would repeat lines archived
-// before). Each text is split into an old part (up to the first line or entry
-// dated on or after the cutoff day), which goes to a new archive file, and a recent part, which
-// replaces the live log.
+// view of them may be older than the file, and archiving it would repeat lines archived before).
+// Each text is split into an old part (up to the first line or entry dated on or after the cutoff
+// day), which goes to a new archive file, and a recent part, which replaces the live log.
 //
 // Every line stands in the log folder exactly once afterwards: a log is folded only when all of
 // it can go (the info logs only all together), so a log that another program holds open or that

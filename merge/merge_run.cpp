@@ -459,7 +459,7 @@ MergeRunResult DateienSortieren(const MergeRunInput& in, IProgress& progress, TB
             }
         }
         // The result takes the shared name last; what this run shows is its own file in any case.
-        if ((in.keepOwnFile || in.split) && !archived) {
+        if (in.split && !archived) {
             res.ownFile = out->Keep();
             res.ownSplitFile = out->KeepSplit();
             published = true;

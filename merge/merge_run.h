@@ -46,12 +46,9 @@ struct MergeRunInput {
     // Empty: "TEMOSORT.TXT" in STATEMP. The run writes a file of its own beside it, which takes
     // this name when it is complete.
     std::string tempPath;
-    // The text keeps the private name of the run's own file (the result's ownFile) instead of
-    // taking tempPath's name: for a caller that goes on to cut the text up without copying it.
-    // Only without consolidation.
-    bool keepOwnFile = false;
-    // Divides the text, as it is written, into the run's own file and a second one (the result's
-    // ownSplitFile) where the rule says; both are kept as with keepOwnFile. Such a run never
+    // Divides the text, as it is written, into the run's own file and a second one where the
+    // rule says. Both keep their private names (the result's ownFile and ownSplitFile) instead of
+    // taking tempPath's, for a caller that puts them in place as they are. Such a run never
     // consolidates. The rule is the caller's and outlives the run.
     ITextSplit* split = nullptr;
     // Where the archive numbers are looked up; empty: the host's INFOPROT directory.
@@ -73,11 +70,9 @@ struct MergeRunResult {
     // run's result by the time anyone looks it up again.
     std::string viewFile;
     std::shared_ptr<UniqueFd> viewText;
-    // With keepOwnFile: the file viewText is open on, now the caller's to remove.
-    std::string ownFile;
-    // With split: the second file, the caller's to remove; empty when nothing went into it.
-    // viewText and ownFile hold the text before the split then.
-    std::string ownSplitFile;
+    // With split: the text before the split (viewText is open on it) and from it on, now the
+    // caller's to remove; ownSplitFile is empty when nothing went into it.
+    std::string ownFile, ownSplitFile;
     // Lines of viewFile; the view enables filter, save and print above one line.
     std::int64_t lines = 0;
     // At least one archive part was cut.
